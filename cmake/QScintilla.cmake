@@ -1,0 +1,12 @@
+# Debian ships QScintilla for Qt 6 without a CMake package: find it by hand.
+find_path(QSCINTILLA_INCLUDE_DIR Qsci/qsciscintilla.h
+  HINTS ${Qt6Widgets_INCLUDE_DIRS} /usr/include/${CMAKE_LIBRARY_ARCHITECTURE}/qt6)
+find_library(QSCINTILLA_LIBRARY NAMES qscintilla2_qt6)
+if(NOT QSCINTILLA_INCLUDE_DIR OR NOT QSCINTILLA_LIBRARY)
+  message(FATAL_ERROR "QScintilla for Qt 6 not found; run 'make deps'")
+endif()
+add_library(QScintilla::QScintilla UNKNOWN IMPORTED)
+set_target_properties(QScintilla::QScintilla PROPERTIES
+  IMPORTED_LOCATION "${QSCINTILLA_LIBRARY}"
+  INTERFACE_INCLUDE_DIRECTORIES "${QSCINTILLA_INCLUDE_DIR}"
+  INTERFACE_LINK_LIBRARIES Qt6::Widgets)

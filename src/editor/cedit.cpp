@@ -1,0 +1,255 @@
+#include "cedit.h"
+
+#include "application.h"
+#include "editorhost.h"
+#include "filedialogs.h"
+#include "fileio.h"
+#include "msgdialogs.h"
+#include "richedit.h"
+#include "sysutils.h"
+#include "textconv.h"
+
+#include <QCloseEvent>
+#include <QFrame>
+#include <QMenu>
+#include <QVBoxLayout>
+
+namespace zj {
+
+TcwEdit::TcwEdit(IEditorHost& host) : host_(host)
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("New"));
+    resize(429, 208);
+
+    Panel1 = new QFrame;
+    Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    memText = new TRichEdit(Panel1);
+    auto* layout = new QVBoxLayout(Panel1);
+    layout->setContentsMargins(1, 1, 1, 1);
+    layout->addWidget(memText);
+    setWidget(Panel1);
+
+    mnpText = new QMenu(this);
+    mnpTextCut = mnpText->addAction(QStringLiteral("Cu&t"), this, Guarded([this] { doCut(); }));
+    mnpTextCopy = mnpText->addAction(QStringLiteral("&Copy"), this, Guarded([this] { doCopy(); }));
+    mnpTextPaste = mnpText->addAction(QStringLiteral("&Paste"), this, Guarded([this] { doPaste(); }));
+    mnpTextDelete = mnpText->addAction(QStringLiteral("&Delete"), this, Guarded([this] { doDelete(); }));
+    connect(memText, &TRichEdit::ContextPopup, this, Guarded([this](const QPoint& at) {
+                mnpTextPopup();
+                mnpText->popup(at);
+            }));
+    connect(memText, &TRichEdit::SelectionChange, this, Guarded([this] { memTextClick(); }));
+    connect(memText, &TRichEdit::MouseDown, this, Guarded([this] { memTextMouseDown(); }));
+
+    FormCreate();
+    host_.AddEditor(this);
+}
+
+TcwEdit* TcwEdit::CreateUntitled(IEditorHost& host, TDocType docType, int number)
+{
+    auto* editor = new TcwEdit(host);
+    editor->DocType = docType;
+    editor->SetUntitledName(number, host.DocTypeList().GetDefaultExt(docType));
+    return editor;
+}
+
+void TcwEdit::FormCreate()
+{
+    FileName.clear();
+    DocType = dtOther;
+    Untitled = true;
+}
+
+void TcwEdit::SetUntitledName(int number, const std::string& ext)
+{
+    setWindowTitle(QStringLiteral("Untitled_%1.%2").arg(number).arg(FileNameToQt(ext)));
+    Untitled = true;
+}
+
+void TcwEdit::LoadFile(const std::string& fileName)
+{
+    if (!FileExists(fileName))
+        return;
+    std::string data;
+    try {
+        data = ReadFileBytes(fileName);
+    } catch (...) {
+        // Nameless and untitled, so no later Save can overwrite the file
+        // that could not be read.
+        FileName.clear();
+        Untitled = true;
+        throw;
+    }
+    FileName = fileName;
+    DocType = host_.DocTypeList().GetDocType(ExtractFileExt(fileName));
+    setWindowTitle(FileNameToQt(ExtractFileName(fileName)));
+    Untitled = false;
+    memText->LoadBytes(ToCrLf(data));
+    memText->SetModified(false);
+    memText->setReadOnly(host_.OpenReadOnly());
+    host_.UpdateMenuItems();
+}
+
+void TcwEdit::WriteText(const std::string& fileName)
+{
+    WriteFileSafely(fileName, ToCrLf(memText->Bytes()));
+}
+
+bool TcwEdit::Save()
+{
+    if (Untitled)
+        return SaveAs();
+    WriteText(FileName);
+    memText->SetModified(false);
+    return true;
+}
+
+bool TcwEdit::SaveAs()
+{
+    if (!host_.ExecuteSaveDialog(DocType))
+        return false;
+    TSaveDialog& dialog = host_.SaveDialog();
+    std::string name = FileNameFromQt(dialog.FileName);
+    if (ExtractFileExt(name).empty()) {
+        name += "." + host_.DocTypeList().GetDefaultExt(DocType);
+        dialog.FileName = FileNameToQt(name);
+    }
+    if (FileExists(name)) {
+        TModalResult answer = MessageDlg(QStringLiteral("OK to overwrite %1").arg(FileNameToQt(name)),
+                                         {TMsgDlgBtn::mbYes, TMsgDlgBtn::mbNo, TMsgDlgBtn::mbCancel});
+        if (answer == mrCancel)
+            return false;
+        if (answer == mrNo)
+            return true;
+    }
+    FileName = name;
+    WriteText(FileName);
+    LoadFile(FileName);
+    memText->SetModified(false);
+    setWindowTitle(FileNameToQt(ExtractFileName(FileName)));
+    return true;
+}
+
+bool TcwEdit::QuerySave()
+{
+    if (!memText->Modified())
+        return true;
+    TModalResult answer = MessageDlg(QStringLiteral("Save changes to %1?").arg(FileNameToQt(FileName)),
+                                     {TMsgDlgBtn::mbYes, TMsgDlgBtn::mbNo, TMsgDlgBtn::mbCancel});
+    if (answer == mrCancel)
+        return false;
+    if (answer == mrYes)
+        Save();
+    return true;
+}
+
+bool TcwEdit::IsSaved() const
+{
+    return !Untitled && !memText->Modified();
+}
+
+void TcwEdit::FormCloseQuery(bool& canClose)
+{
+    if (!memText->Modified())
+        return;
+    if (Untitled) {
+        TModalResult answer = MessageDlg(QStringLiteral("Save '%1'?").arg(Caption()),
+                                         {TMsgDlgBtn::mbYes, TMsgDlgBtn::mbNo});
+        if (answer == mrYes && !SaveAs())
+            canClose = false;
+        return;
+    }
+    canClose = QuerySave();
+}
+
+void TcwEdit::closeEvent(QCloseEvent* event)
+{
+    bool canClose = true;
+    try {
+        FormCloseQuery(canClose);
+    } catch (const std::exception& error) {
+        // A save that failed keeps the window open.
+        canClose = false;
+        HandleException(error);
+    }
+    if (!canClose) {
+        event->ignore();
+        return;
+    }
+    QMdiSubWindow::closeEvent(event);
+}
+
+void TcwEdit::changeEvent(QEvent* event)
+{
+    // The text takes its font from the window.
+    if (event->type() == QEvent::FontChange)
+        memText->setFont(font());
+    QMdiSubWindow::changeEvent(event);
+}
+
+void TcwEdit::SetDocType(TDocType docType)
+{
+    if (docType == DocType)
+        return;
+    DocType = docType;
+    std::string ext = "." + host_.DocTypeList().GetDefaultExt(docType);
+    std::string caption = FileNameFromQt(Caption());
+    caption = ChangeFileExt(caption, ext);
+    setWindowTitle(FileNameToQt(caption));
+    if (!FileName.empty())
+        FileName = ExtractFilePath(FileName) + caption;
+    memText->SetModified(true);
+}
+
+void TcwEdit::Undo()
+{
+    memText->undo();
+}
+
+void TcwEdit::RememberCaret()
+{
+    SavedCaret = memText->SelStart();
+}
+
+void TcwEdit::doCut()
+{
+    memText->cut();
+}
+
+void TcwEdit::doCopy()
+{
+    memText->copy();
+}
+
+void TcwEdit::doPaste()
+{
+    memText->paste();
+}
+
+void TcwEdit::doDelete()
+{
+    memText->removeSelectedText();
+}
+
+void TcwEdit::mnpTextPopup()
+{
+    const bool selected = memText->SelLength() > 0;
+    mnpTextCut->setEnabled(selected);
+    mnpTextCopy->setEnabled(selected);
+    mnpTextDelete->setEnabled(selected);
+    mnpTextPaste->setEnabled(ClipboardHasText());
+}
+
+void TcwEdit::memTextClick()
+{
+    RememberCaret();
+    host_.UpdateMenuItems();
+}
+
+void TcwEdit::memTextMouseDown()
+{
+    RememberCaret();
+}
+
+} // namespace zj

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "zidarodadefs.h"
+
+#include <QMdiSubWindow>
+
+#include <string>
+
+class QAction;
+class QFrame;
+class QMenu;
+
+namespace zj {
+
+class IEditorHost;
+class TRichEdit;
+
+// One window per document: it owns the text, its file, its kind and its
+// modified state, and asks before unsaved changes are lost.
+class TcwEdit : public QMdiSubWindow {
+    Q_OBJECT
+public:
+    // An empty window captioned "New", of kind Other, untitled, shown in the
+    // host's frame.
+    explicit TcwEdit(IEditorHost& host);
+    // A new empty document captioned "Untitled_<number>.<default extension>".
+    static TcwEdit* CreateUntitled(IEditorHost& host, TDocType docType, int number);
+
+    std::string FileName;
+    bool Untitled = true;
+    int SavedCaret = 0;
+    TDocType DocType = dtOther;
+
+    QMenu* mnpText;
+    QAction* mnpTextCut;
+    QAction* mnpTextCopy;
+    QAction* mnpTextPaste;
+    QAction* mnpTextDelete;
+    QFrame* Panel1;
+    TRichEdit* memText;
+
+    QString Caption() const { return windowTitle(); }
+
+    void SetUntitledName(int number, const std::string& ext);
+    void LoadFile(const std::string& fileName);
+    bool Save();
+    bool SaveAs();
+    bool QuerySave();
+    bool IsSaved() const;
+    void SetDocType(TDocType docType);
+    void Undo();
+    void RememberCaret();
+
+    void FormCreate();
+    void FormCloseQuery(bool& canClose);
+    void doCut();
+    void doCopy();
+    void doPaste();
+    void doDelete();
+    void mnpTextPopup();
+    void memTextClick();
+    void memTextMouseDown();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void WriteText(const std::string& fileName);
+
+    IEditorHost& host_;
+};
+
+} // namespace zj

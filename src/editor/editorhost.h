@@ -1,0 +1,27 @@
+#pragma once
+
+#include "zidarodadefs.h"
+
+namespace zj {
+
+class TcwEdit;
+class TSaveDialog;
+
+// What an editor window needs of the frame that holds it. The frame
+// implements it, so the editor never depends on the frame.
+class IEditorHost {
+public:
+    virtual const TDocTypeList& DocTypeList() const = 0;
+    // The read-only box of the open dialog, as the user last left it.
+    virtual bool OpenReadOnly() const = 0;
+    virtual TSaveDialog& SaveDialog() = 0;
+    virtual bool ExecuteSaveDialog(TDocType docType) = 0;
+    virtual void UpdateMenuItems() = 0;
+    // Makes the new window a visible child of the frame.
+    virtual void AddEditor(TcwEdit* editor) = 0;
+
+protected:
+    ~IEditorHost() = default;
+};
+
+} // namespace zj

@@ -1,0 +1,192 @@
+#include "fmain.h"
+
+#include "application.h"
+#include "cedit.h"
+#include "editorfont.h"
+#include "filedialogs.h"
+#include "formresources.h"
+#include "sysutils.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QStatusTipEvent>
+
+namespace zj {
+
+TfrmMain* frmMain = nullptr;
+
+TfrmMain::TfrmMain()
+{
+    frmMain = this;
+    InitFormResources();
+    setupUi(this);
+    // A menu shows its hint on the menu bar through its own action.
+    for (QMenu* menu : {mnuFile, mnuFileNew, mnuEdit, mnuSearch, mnuWindow, mnuHelp})
+        menu->menuAction()->setStatusTip(menu->statusTip());
+    Font = QFont(QStringLiteral("Courier"));
+    SetFontSize(Font, 8);
+    dlgOpen = std::make_unique<TOpenDialog>(this);
+    dlgSave = std::make_unique<TSaveDialog>(this);
+    const QString filter = QStringLiteral(
+        "Java files (*.java)|*.java|Html files (*.htm, *.html)|*.htm;*.html|Text files (*.txt)|*.txt|"
+        "All files (*.*)|*.*");
+    dlgOpen->Filter = filter;
+    dlgSave->Filter = filter;
+    ConnectHandlers();
+    try {
+        FormCreate();
+    } catch (const std::exception& error) {
+        HandleException(error);
+    }
+}
+
+TfrmMain::~TfrmMain()
+{
+    FormDestroy();
+    if (frmMain == this)
+        frmMain = nullptr;
+}
+
+void TfrmMain::ConnectHandlers()
+{
+    for (QAction* item : {mnuFileNewJava, mnuFileNewHtml, mnuFileNewText, mnuFileNewOther, mnpFileNewJava,
+                          mnpFileNewHtml, mnpFileNewText, mnpFileNewOther})
+        connect(item, &QAction::triggered, this, Guarded([this, item] { mnuFileNewClick(item); }));
+    connect(cmdNew, &QToolButton::clicked, this, Guarded([this] { cmdNewClick(); }));
+    connect(cmbDocType, &QComboBox::activated, this, Guarded([this] { cmbDocTypeChange(); }));
+}
+
+void TfrmMain::FormCreate()
+{
+    DocTypes.reset();
+    BrowserExe.clear();
+    ShowCompileWindow = false;
+    UntitledCount = 0;
+    DocTypes = std::make_unique<TDocTypeList>();
+    cmbDocType->clear();
+    for (int i = 0; i < DocTypes->Count(); ++i)
+        cmbDocType->addItem(QString::fromStdString(DocTypes->Strings(i)));
+    cmbDocType->setCurrentIndex(-1);
+    qApp->installEventFilter(this);
+    hintInstalled_ = true;
+    dlgOpen->InitialDir = FileNameToQt(ExtractFileDir(FileNameFromQt(QCoreApplication::applicationFilePath())));
+}
+
+void TfrmMain::FormDestroy()
+{
+    DocTypes.reset();
+    if (hintInstalled_) {
+        qApp->removeEventFilter(this);
+        hintInstalled_ = false;
+    }
+}
+
+bool TfrmMain::eventFilter(QObject* watched, QEvent* event)
+{
+    // The class library calls the hint handler only when the hint changes.
+    if (event->type() == QEvent::StatusTip) {
+        QString hint = static_cast<QStatusTipEvent*>(event)->tip();
+        if (hint != hintText_) {
+            hintText_ = hint;
+            DisplayHint(hint);
+        }
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TfrmMain::DisplayHint(const QString& hint)
+{
+    StatusBar->showMessage(hint);
+}
+
+void TfrmMain::NewDocument(TDocType docType)
+{
+    ++UntitledCount;
+    TcwEdit* editor = TcwEdit::CreateUntitled(*this, docType, UntitledCount);
+    ApplyEditorFont(editor);
+}
+
+void TfrmMain::ApplyEditorFont(QWidget* form)
+{
+    if (auto* editor = qobject_cast<TcwEdit*>(form))
+        editor->setFont(Font);
+}
+
+void TfrmMain::mnuFileNewClick(QObject* sender)
+{
+    if (auto* item = qobject_cast<QAction*>(sender))
+        NewDocument(static_cast<TDocType>(item->property("tag").toInt() & 0xFF));
+}
+
+void TfrmMain::cmdNewClick()
+{
+    mnpFileNew->popup(cmdNew->mapToGlobal(QPoint(0, 0)));
+}
+
+void TfrmMain::cmbDocTypeChange()
+{
+    if (TcwEdit* editor = ActiveEditor())
+        editor->SetDocType(static_cast<TDocType>(cmbDocType->currentIndex()));
+}
+
+bool TfrmMain::ExecuteSaveDialog(TDocType docType)
+{
+    QString filter = QString::fromStdString(DocTypes->Objects(docType)->Filter);
+    for (int i = 0; i < DocTypes->Count(); ++i)
+        if (i != docType)
+            filter += QLatin1Char('|') + QString::fromStdString(DocTypes->Objects(i)->Filter);
+    dlgSave->Filter = filter;
+    return dlgSave->Execute();
+}
+
+bool TfrmMain::OpenReadOnly() const
+{
+    return dlgOpen->ReadOnly;
+}
+
+void TfrmMain::AddEditor(TcwEdit* editor)
+{
+    ClientArea->addSubWindow(editor);
+    editor->show();
+    ClientArea->setActiveSubWindow(editor);
+}
+
+TcwEdit* TfrmMain::ActiveEditor() const
+{
+    return qobject_cast<TcwEdit*>(ClientArea->currentSubWindow());
+}
+
+QList<TcwEdit*> TfrmMain::EditorWindows() const
+{
+    QList<TcwEdit*> editors;
+    const QList<QMdiSubWindow*> windows = ClientArea->subWindowList(QMdiArea::ActivationHistoryOrder);
+    for (auto it = windows.rbegin(); it != windows.rend(); ++it)
+        if (auto* editor = qobject_cast<TcwEdit*>(*it))
+            editors << editor;
+    return editors;
+}
+
+void TfrmMain::UpdateMenuItems() {}
+
+void TfrmMain::closeEvent(QCloseEvent* event)
+{
+    // Every editor agrees first, the most recently active one first; the
+    // first refusal keeps the frame and the windows not yet asked open.
+    for (TcwEdit* editor : EditorWindows()) {
+        bool canClose = true;
+        try {
+            editor->FormCloseQuery(canClose);
+        } catch (const std::exception& error) {
+            canClose = false;
+            HandleException(error);
+        }
+        if (!canClose) {
+            event->ignore();
+            return;
+        }
+    }
+    event->accept();
+}
+
+} // namespace zj

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "editorhost.h"
+#include "ui_fmain.h"
+#include "zidarodadefs.h"
+
+#include <QFont>
+#include <QMainWindow>
+
+#include <memory>
+#include <string>
+
+namespace zj {
+
+class TcwEdit;
+class TOpenDialog;
+class TSaveDialog;
+
+// The frame: holds every editor window, carries the menus, the toolbar, the
+// document-type selector and the status bar, and routes the commands to the
+// active editor window.
+class TfrmMain : public QMainWindow, public Ui::TfrmMain, public IEditorHost {
+    Q_OBJECT
+public:
+    TfrmMain();
+    ~TfrmMain() override;
+
+    std::string BrowserCommand;
+    std::unique_ptr<TDocTypeList> DocTypes;
+    int UntitledCount = 0;
+    // The editor font, which every editor window copies. Kept apart from the
+    // frame's own widget font so that menus, selector and status bar keep theirs.
+    QFont Font;
+
+    std::unique_ptr<TOpenDialog> dlgOpen;
+    std::unique_ptr<TSaveDialog> dlgSave;
+
+    void FormCreate();
+    void FormDestroy();
+    void NewDocument(TDocType docType);
+    void ApplyEditorFont(QWidget* form);
+    void mnuFileNewClick(QObject* sender);
+    void cmdNewClick();
+    void cmbDocTypeChange();
+    bool ExecuteSaveDialog(TDocType docType) override;
+    void DisplayHint(const QString& hint);
+
+    // The active editor window, or null.
+    TcwEdit* ActiveEditor() const;
+    // The editor windows, the most recently activated first.
+    QList<TcwEdit*> EditorWindows() const;
+
+    // IEditorHost
+    const TDocTypeList& DocTypeList() const override { return *DocTypes; }
+    bool OpenReadOnly() const override;
+    TSaveDialog& SaveDialog() override { return *dlgSave; }
+    void UpdateMenuItems() override;
+    void AddEditor(TcwEdit* editor) override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void ConnectHandlers();
+
+    QString hintText_;
+    bool hintInstalled_ = false;
+};
+
+// The one frame of the program.
+extern TfrmMain* frmMain;
+
+} // namespace zj

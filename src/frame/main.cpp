@@ -1,0 +1,22 @@
+#include "application.h"
+#include "derrors.h"
+#include "fmain.h"
+
+#include <QScreen>
+
+#include <memory>
+
+int main(int argc, char** argv)
+{
+    zj::TApplication application(argc, argv);
+    zj::SetApplicationTitle(QStringLiteral("Zorvane Java Editor"));
+    // The command line is not read: a file named there is not opened.
+    auto frame = std::make_unique<zj::TfrmMain>();
+    auto errors = std::make_unique<zj::TdlgErrors>();
+    zj::dlgErrors = errors.get();
+    errors->move(errors->screen()->availableGeometry().center() - errors->rect().center());
+    frame->show();
+    int result = application.exec();
+    zj::dlgErrors = nullptr;
+    return result;
+}

@@ -1,0 +1,99 @@
+#include "sysutils.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace zj {
+
+std::size_t LastDelimiter(std::string_view delims, std::string_view s)
+{
+    return s.find_last_of(delims);
+}
+
+namespace {
+
+// Position of the extension's dot, or npos.
+std::size_t ExtensionDot(std::string_view fileName, std::string_view delims)
+{
+    std::size_t dot = fileName.rfind('.');
+    if (dot == std::string_view::npos)
+        return dot;
+    std::size_t delim = LastDelimiter(delims, fileName);
+    if (delim != std::string_view::npos && delim > dot)
+        return std::string_view::npos;
+    return dot;
+}
+
+} // namespace
+
+std::string ExtractFileExt(std::string_view fileName, std::string_view delims)
+{
+    std::size_t dot = ExtensionDot(fileName, delims);
+    return dot == std::string_view::npos ? std::string() : std::string(fileName.substr(dot));
+}
+
+std::string ExtractFileName(std::string_view fileName, std::string_view delims)
+{
+    std::size_t delim = LastDelimiter(delims, fileName);
+    return std::string(delim == std::string_view::npos ? fileName : fileName.substr(delim + 1));
+}
+
+std::string ExtractFilePath(std::string_view fileName, std::string_view delims)
+{
+    std::size_t delim = LastDelimiter(delims, fileName);
+    return delim == std::string_view::npos ? std::string() : std::string(fileName.substr(0, delim + 1));
+}
+
+std::string ExtractFileDir(std::string_view fileName, std::string_view delims)
+{
+    std::size_t delim = LastDelimiter(delims, fileName);
+    if (delim == std::string_view::npos)
+        return {};
+    std::size_t length = delim + 1;
+    bool keepsDelimiter = delim == 0 || fileName[delim] == ':'
+                          || delims.find(fileName[delim - 1]) != std::string_view::npos;
+    if (!keepsDelimiter)
+        --length;
+    return std::string(fileName.substr(0, length));
+}
+
+std::string ChangeFileExt(std::string_view fileName, std::string_view ext, std::string_view delims)
+{
+    std::size_t dot = ExtensionDot(fileName, delims);
+    std::string result(dot == std::string_view::npos ? fileName : fileName.substr(0, dot));
+    result += ext;
+    return result;
+}
+
+bool FileExists(const std::string& fileName)
+{
+    if (fileName.empty())
+        return false;
+    std::error_code ec;
+    auto st = std::filesystem::status(std::filesystem::u8path(fileName), ec);
+    if (ec)
+        return false;
+    return std::filesystem::exists(st) && !std::filesystem::is_directory(st);
+}
+
+std::string UpperCaseAscii(std::string_view s)
+{
+    std::string result(s);
+    for (char& c : result)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return result;
+}
+
+std::string FormatMessage(std::string_view pattern, std::string_view arg)
+{
+    std::string result;
+    std::size_t at = pattern.find("%s");
+    if (at == std::string_view::npos)
+        return std::string(pattern);
+    result.reserve(pattern.size() + arg.size());
+    result.append(pattern.substr(0, at)).append(arg).append(pattern.substr(at + 2));
+    return result;
+}
+
+} // namespace zj

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace zj {
+
+// The characters that end a folder part in a file name on this platform.
+#ifdef _WIN32
+inline constexpr std::string_view PathDelimiters = "\\:";
+#else
+inline constexpr std::string_view PathDelimiters = "/";
+#endif
+
+// Index of the last character of s that is one of delims, or npos.
+std::size_t LastDelimiter(std::string_view delims, std::string_view s);
+
+// The extension with its dot: the text from the last "." that stands after the
+// last delimiter; empty when there is no such dot.
+std::string ExtractFileExt(std::string_view fileName, std::string_view delims = PathDelimiters);
+// The name without its folder: the text after the last delimiter.
+std::string ExtractFileName(std::string_view fileName, std::string_view delims = PathDelimiters);
+// The folder part, through the last delimiter.
+std::string ExtractFilePath(std::string_view fileName, std::string_view delims = PathDelimiters);
+// The folder without its trailing delimiter, unless that delimiter follows a
+// drive's ":" (a drive's root keeps it).
+std::string ExtractFileDir(std::string_view fileName, std::string_view delims = PathDelimiters);
+// fileName with its extension replaced by ext (which carries its own dot), or
+// with ext appended when it has none.
+std::string ChangeFileExt(std::string_view fileName, std::string_view ext,
+                          std::string_view delims = PathDelimiters);
+
+// True when something that is not a folder exists under that name. Invalid
+// names, and names that cannot be looked up, count as missing.
+bool FileExists(const std::string& fileName);
+
+// Only the ASCII letters change case; every other byte stays as it is.
+std::string UpperCaseAscii(std::string_view s);
+
+// "%s" in pattern replaced by arg; the program's messages take one argument.
+std::string FormatMessage(std::string_view pattern, std::string_view arg);
+
+} // namespace zj

@@ -1,0 +1,165 @@
+#include "msgdialogs.h"
+
+#include "application.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace zj {
+
+std::function<TModalResult(const TMessageRequest&)> MessageHook;
+std::function<void()> BeepHook;
+
+namespace {
+
+TModalResult ResultOf(TMsgDlgBtn button)
+{
+    switch (button) {
+    case TMsgDlgBtn::mbYes:
+        return mrYes;
+    case TMsgDlgBtn::mbNo:
+        return mrNo;
+    case TMsgDlgBtn::mbOK:
+        return mrOk;
+    case TMsgDlgBtn::mbCancel:
+        return mrCancel;
+    }
+    return mrCancel;
+}
+
+QString CaptionOf(TMsgDlgBtn button)
+{
+    switch (button) {
+    case TMsgDlgBtn::mbYes:
+        return QStringLiteral("&Yes");
+    case TMsgDlgBtn::mbNo:
+        return QStringLiteral("&No");
+    case TMsgDlgBtn::mbOK:
+        return QStringLiteral("OK");
+    case TMsgDlgBtn::mbCancel:
+        return QStringLiteral("Cancel");
+    }
+    return {};
+}
+
+// A box whose Escape and close box can answer differently, which QMessageBox
+// cannot do.
+class TMessageBox : public QDialog {
+public:
+    explicit TMessageBox(const TMessageRequest& request)
+        : QDialog(QApplication::activeWindow()), escape_(ResultOf(request.EscapeButton))
+    {
+        setWindowTitle(request.Caption);
+        setModal(true);
+        auto* icon = new QLabel;
+        auto pixmap = request.IsError ? QStyle::SP_MessageBoxCritical : QStyle::SP_MessageBoxQuestion;
+        icon->setPixmap(style()->standardIcon(pixmap).pixmap(32, 32));
+        icon->setAlignment(Qt::AlignTop);
+        auto* text = new QLabel(request.Text);
+        text->setWordWrap(true);
+        text->setTextFormat(Qt::PlainText);
+        text->setMinimumWidth(240);
+        auto* top = new QHBoxLayout;
+        top->addWidget(icon);
+        top->addWidget(text, 1);
+        auto* buttons = new QHBoxLayout;
+        buttons->addStretch();
+        for (TMsgDlgBtn kind : request.Buttons) {
+            auto* button = new QPushButton(CaptionOf(kind));
+            TModalResult result = ResultOf(kind);
+            connect(button, &QPushButton::clicked, this, [this, result] { done(result); });
+            if (kind == request.DefaultButton) {
+                button->setDefault(true);
+                button->setFocus();
+            }
+            buttons->addWidget(button);
+        }
+        buttons->addStretch();
+        auto* layout = new QVBoxLayout(this);
+        layout->addLayout(top);
+        layout->addLayout(buttons);
+        layout->setSizeConstraint(QLayout::SetFixedSize);
+    }
+
+    // The close box answers Cancel, also without a Cancel button.
+    void reject() override { done(mrCancel); }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+            done(escape_);
+            return;
+        }
+        QDialog::keyPressEvent(event);
+    }
+    void showEvent(QShowEvent* event) override
+    {
+        QDialog::showEvent(event);
+        if (QScreen* screen = this->screen())
+            move(screen->availableGeometry().center() - rect().center());
+    }
+
+private:
+    TModalResult escape_;
+};
+
+TModalResult Ask(const TMessageRequest& request)
+{
+    if (MessageHook)
+        return MessageHook(request);
+    TMessageBox box(request);
+    return static_cast<TModalResult>(box.exec());
+}
+
+bool Has(const std::vector<TMsgDlgBtn>& buttons, TMsgDlgBtn button)
+{
+    return std::find(buttons.begin(), buttons.end(), button) != buttons.end();
+}
+
+} // namespace
+
+TModalResult MessageDlg(const QString& text, const std::vector<TMsgDlgBtn>& buttons)
+{
+    TMessageRequest request;
+    request.Caption = QStringLiteral("Confirm");
+    request.Text = text;
+    for (TMsgDlgBtn kind : {TMsgDlgBtn::mbYes, TMsgDlgBtn::mbNo, TMsgDlgBtn::mbOK, TMsgDlgBtn::mbCancel})
+        if (Has(buttons, kind))
+            request.Buttons.push_back(kind);
+    request.DefaultButton = Has(buttons, TMsgDlgBtn::mbOK) ? TMsgDlgBtn::mbOK : TMsgDlgBtn::mbYes;
+    request.EscapeButton = Has(buttons, TMsgDlgBtn::mbCancel) ? TMsgDlgBtn::mbCancel : TMsgDlgBtn::mbNo;
+    return Ask(request);
+}
+
+void ShowErrorBox(const QString& message)
+{
+    TMessageRequest request;
+    request.Caption = ApplicationTitle();
+    request.Text = message + QLatin1Char('.');
+    request.IsError = true;
+    request.Buttons = {TMsgDlgBtn::mbOK};
+    request.DefaultButton = TMsgDlgBtn::mbOK;
+    request.EscapeButton = TMsgDlgBtn::mbOK;
+    Ask(request);
+}
+
+void DefaultBeep()
+{
+    if (BeepHook)
+        BeepHook();
+    else
+        QApplication::beep();
+}
+
+} // namespace zj

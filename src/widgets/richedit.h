@@ -1,0 +1,64 @@
+#pragma once
+
+#include <Qsci/qsciscintilla.h>
+
+#include <string>
+#include <string_view>
+
+namespace zj {
+
+// The plain-text edit control: typed access to the Scintilla messages the
+// editor needs, so no handler sends raw messages itself. The text is bytes;
+// positions are byte offsets. Every line break is CR LF.
+class TRichEdit : public QsciScintilla {
+    Q_OBJECT
+public:
+    explicit TRichEdit(QWidget* parent = nullptr);
+
+    // The whole text, NUL bytes included. Valid until the next change.
+    std::string_view Bytes();
+    // Replaces the whole text with data (line breaks already CR LF): shown as
+    // UTF-8 when it is valid UTF-8, else as 8-bit text. Leaves the text
+    // unmodified, with nothing to undo and the caret at the start.
+    void LoadBytes(std::string_view data);
+
+    int Length() const;
+    // Lines of the text, an empty last line not counted: 0 exactly when the
+    // text is empty.
+    int LineCount() const;
+
+    int SelStart() const;
+    int SelLength() const;
+    std::string SelText() const;
+    // Selects length bytes from start (an empty selection is the caret).
+    void SetSel(int start, int length);
+    // Replaces the selection; the caret ends up after the inserted text.
+    void ReplaceSel(std::string_view text);
+
+    bool Modified() const;
+    void SetModified(bool modified);
+
+    // The first occurrence of text lying wholly in [start, end), or -1.
+    int FindText(std::string_view text, int start, int end, bool wholeWord, bool matchCase) const;
+
+signals:
+    // Every change of the caret or the selection, typing included.
+    void SelectionChange();
+    void MouseDown();
+    void ContextPopup(const QPoint& globalPos);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void NotifySelection(int updated);
+
+    // Scintilla can only clear its modified state; a type change sets it.
+    bool forcedModified_ = false;
+};
+
+// Whether the clipboard offers plain text.
+bool ClipboardHasText();
+
+} // namespace zj
