@@ -2,8 +2,10 @@
 #include "cedit.h"
 #include "fmain.h"
 #include "richedit.h"
+#include "zidarodadefs.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 
 #include <benchmark/benchmark.h>
 
@@ -81,8 +83,46 @@ void BM_Save(benchmark::State& state)
     std::filesystem::remove(path);
 }
 
+// One keystroke in a 50 MB document: the character typed and the command
+// state run by its caret move.
+void BM_KeystrokeIn50MB(benchmark::State& state)
+{
+    Fixture fixture;
+    fixture.frame->show();
+    const std::string path = WriteSample("_keys.java", "\r\n");
+    auto* editor = new TcwEdit(*fixture.frame);
+    editor->LoadFile(path);
+    editor->memText->SetSel(editor->memText->Length() / 2, 0);
+    QApplication::processEvents();
+    for (auto _ : state) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+        QApplication::sendEvent(editor->memText, &press);
+        QApplication::processEvents();
+    }
+    delete editor;
+    std::filesystem::remove(path);
+}
+
+void BM_UpdateMenuItemsIn50MB(benchmark::State& state)
+{
+    Fixture fixture;
+    const std::string path = WriteSample("_state.java", "\r\n");
+    // A compiler file that exists, so the existence test runs every time.
+    JavaCompilerPath = path;
+    auto* editor = new TcwEdit(*fixture.frame);
+    editor->LoadFile(path);
+    editor->memText->SetSel(1000, 10);
+    for (auto _ : state)
+        fixture.frame->UpdateMenuItems();
+    JavaCompilerPath.clear();
+    delete editor;
+    std::filesystem::remove(path);
+}
+
 } // namespace
 
+BENCHMARK(BM_KeystrokeIn50MB)->Unit(benchmark::kMicrosecond)->Iterations(2000);
+BENCHMARK(BM_UpdateMenuItemsIn50MB)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_LoadFileCrLf)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_LoadFileLf)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_Save)->Unit(benchmark::kMillisecond)->Iterations(3);

@@ -7,6 +7,7 @@
 #include "formresources.h"
 #include "sysutils.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QStatusTipEvent>
@@ -54,6 +55,36 @@ void TfrmMain::ConnectHandlers()
         connect(item, &QAction::triggered, this, Guarded([this, item] { mnuFileNewClick(item); }));
     connect(cmdNew, &QToolButton::clicked, this, Guarded([this] { cmdNewClick(); }));
     connect(cmbDocType, &QComboBox::activated, this, Guarded([this] { cmbDocTypeChange(); }));
+
+    auto bind = [this](auto* control, auto signal, void (TfrmMain::*handler)()) {
+        connect(control, signal, this, Guarded([this, handler] { (this->*handler)(); }));
+    };
+    const auto triggered = &QAction::triggered;
+    const auto clicked = &QToolButton::clicked;
+    bind(mnuFileOpen, triggered, &TfrmMain::OpenDoc);
+    bind(cmdOpen, clicked, &TfrmMain::OpenDoc);
+    bind(mnuFileClose, triggered, &TfrmMain::CloseDoc);
+    bind(mnuFileSave, triggered, &TfrmMain::SaveDoc);
+    bind(cmdSave, clicked, &TfrmMain::SaveDoc);
+    bind(mnuFileSaveAs, triggered, &TfrmMain::SaveDocAs);
+    bind(mnuFileSaveAll, triggered, &TfrmMain::SaveAllDocs);
+    bind(cmdSaveAll, clicked, &TfrmMain::SaveAllDocs);
+    bind(mnuFileExit, triggered, &TfrmMain::ExitApp);
+    bind(cmdExit, clicked, &TfrmMain::ExitApp);
+    bind(mnuEditUndo, triggered, &TfrmMain::EditUndo);
+    bind(cmdUndo, clicked, &TfrmMain::EditUndo);
+    bind(mnuEditCut, triggered, &TfrmMain::EditCut);
+    bind(cmdCut, clicked, &TfrmMain::EditCut);
+    bind(mnuEditCopy, triggered, &TfrmMain::EditCopy);
+    bind(cmdCopy, clicked, &TfrmMain::EditCopy);
+    bind(mnuEditPaste, triggered, &TfrmMain::EditPaste);
+    bind(cmdPaste, clicked, &TfrmMain::EditPaste);
+    bind(mnuEditDelete, triggered, &TfrmMain::mnuEditDeleteClick);
+    bind(mnuWindowCascade, triggered, &TfrmMain::mnuWindowCascadeClick);
+    bind(mnuWindowTile, triggered, &TfrmMain::mnuWindowTileClick);
+    bind(mnuWindowArrange, triggered, &TfrmMain::mnuWindowArrangeClick);
+    bind(mnuWindowMinimize, triggered, &TfrmMain::mnuWindowMinimizeClick);
+    connect(mnuWindow, &QMenu::aboutToShow, this, Guarded([this] { mnuWindowAboutToShow(); }));
 }
 
 void TfrmMain::FormCreate()
@@ -69,6 +100,13 @@ void TfrmMain::FormCreate()
     cmbDocType->setCurrentIndex(-1);
     qApp->installEventFilter(this);
     hintInstalled_ = true;
+    // The command state follows the form that has the keyboard focus, and the
+    // active editor window, which can change without the focus moving.
+    activeFormWatch_ = connect(qApp, &QApplication::focusChanged, this, Guarded([this](QWidget*, QWidget* now) {
+                                   ActiveFormChanged(FormOf(now));
+                               }));
+    connect(ClientArea, &QMdiArea::subWindowActivated, this,
+            Guarded([this](QMdiSubWindow* window) { ActiveFormChanged(window ? static_cast<QWidget*>(window) : this); }));
     dlgOpen->InitialDir = FileNameToQt(ExtractFileDir(FileNameFromQt(QCoreApplication::applicationFilePath())));
 }
 
@@ -79,6 +117,8 @@ void TfrmMain::FormDestroy()
         qApp->removeEventFilter(this);
         hintInstalled_ = false;
     }
+    disconnect(activeFormWatch_);
+    ClientArea->disconnect(this);
 }
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event)
@@ -166,8 +206,6 @@ QList<TcwEdit*> TfrmMain::EditorWindows() const
             editors << editor;
     return editors;
 }
-
-void TfrmMain::UpdateMenuItems() {}
 
 void TfrmMain::closeEvent(QCloseEvent* event)
 {

@@ -6,6 +6,7 @@
 
 #include <QFont>
 #include <QMainWindow>
+#include <QPointer>
 
 #include <memory>
 #include <string>
@@ -45,6 +46,22 @@ public:
     bool ExecuteSaveDialog(TDocType docType) override;
     void DisplayHint(const QString& hint);
 
+    void OpenDoc();
+    void CloseDoc();
+    void SaveDoc();
+    void SaveDocAs();
+    void SaveAllDocs();
+    void ExitApp();
+    void EditUndo();
+    void EditCut();
+    void EditCopy();
+    void EditPaste();
+    void mnuEditDeleteClick();
+    void mnuWindowCascadeClick();
+    void mnuWindowTileClick();
+    void mnuWindowArrangeClick();
+    void mnuWindowMinimizeClick();
+
     // The active editor window, or null.
     TcwEdit* ActiveEditor() const;
     // The editor windows, the most recently activated first.
@@ -63,9 +80,16 @@ protected:
 
 private:
     void ConnectHandlers();
+    // The form that holds widget: its editor window, or its top-level window.
+    QWidget* FormOf(QWidget* widget) const;
+    void ActiveFormChanged(QWidget* form);
+    void mnuWindowAboutToShow();
 
     QString hintText_;
     bool hintInstalled_ = false;
+    QMetaObject::Connection activeFormWatch_;
+    QPointer<QWidget> activeForm_;
+    QList<QAction*> windowList_;
 };
 
 // The one frame of the program.

@@ -2,6 +2,11 @@
 
 #include "textconv.h"
 
+#include <Qsci/qscicommand.h>
+#include <Qsci/qscicommandset.h>
+
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QGuiApplication>
@@ -10,8 +15,26 @@
 
 namespace zj {
 
+namespace {
+
+// QScintilla's accessible text counts the characters from the start of the
+// text to the caret on every caret move, which makes typing deep into a large
+// file slow even when no assistive technology listens. Without one we offer
+// the plain widget instead.
+QAccessibleInterface* PlainAccessible(const QString&, QObject* object)
+{
+    if (QAccessible::isActive() || !qobject_cast<TRichEdit*>(object))
+        return nullptr;
+    return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::EditableText);
+}
+
+} // namespace
+
 TRichEdit::TRichEdit(QWidget* parent) : QsciScintilla(parent)
 {
+    // Installed after QScintilla's own factory, so it is asked first.
+    static const bool factoryInstalled = (QAccessible::installFactory(PlainAccessible), true);
+    (void)factoryInstalled;
     setUtf8(true);
     setEolMode(EolWindows);
     setWrapMode(WrapNone);
@@ -23,7 +46,22 @@ TRichEdit::TRichEdit(QWidget* parent) : QsciScintilla(parent)
     // Long lines must not be measured in full while the user types.
     SendScintilla(SCI_SETSCROLLWIDTHTRACKING, 1);
     SendScintilla(SCI_SETLAYOUTCACHE, SC_CACHE_PAGE);
+    // QScintilla's handling of modification notices also counts characters
+    // from the start of the text; nothing here needs them.
+    SendScintilla(SCI_SETMODEVENTMASK, 0UL);
     connect(this, &QsciScintillaBase::SCN_UPDATEUI, this, &TRichEdit::NotifySelection);
+    // These keys belong to the frame's menu commands, which also check
+    // whether they are enabled; Ctrl+Del there deletes the selection.
+    for (QKeyCombination key : {Qt::CTRL | Qt::Key_Z, Qt::CTRL | Qt::Key_X, Qt::CTRL | Qt::Key_C,
+                                Qt::CTRL | Qt::Key_V, Qt::CTRL | Qt::Key_Delete}) {
+        const int code = key.toCombined();
+        for (QsciCommand* command : standardCommands()->commands()) {
+            if (command->key() == code)
+                command->setKey(0);
+            if (command->alternateKey() == code)
+                command->setAlternateKey(0);
+        }
+    }
 }
 
 void TRichEdit::NotifySelection(int updated)

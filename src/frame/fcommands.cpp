@@ -1,0 +1,223 @@
+// The command state and the document, edit and window commands.
+#include "fmain.h"
+
+#include "cedit.h"
+#include "filedialogs.h"
+#include "richedit.h"
+#include "sysutils.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMdiSubWindow>
+#include <QMenu>
+
+namespace zj {
+
+void TfrmMain::UpdateMenuItems()
+{
+    const bool anyWindow = !ClientArea->subWindowList().isEmpty();
+    TcwEdit* active = ActiveEditor();
+
+    mnuFileClose->setEnabled(anyWindow);
+    mnuFileSave->setEnabled(anyWindow);
+    cmdSave->setEnabled(anyWindow);
+    mnuFileSaveAs->setEnabled(anyWindow);
+    mnuFileSaveAll->setEnabled(anyWindow);
+    cmdSaveAll->setEnabled(anyWindow);
+    mnuFilePrint->setEnabled(active && active->memText->LineCount() > 0);
+    cmdPrint->setEnabled(mnuFilePrint->isEnabled());
+    mnuEditUndo->setEnabled(anyWindow);
+    cmdUndo->setEnabled(anyWindow);
+    mnuEditCut->setEnabled(active && active->memText->SelLength() > 0);
+    cmdCut->setEnabled(mnuEditCut->isEnabled());
+    mnuEditCopy->setEnabled(mnuEditCut->isEnabled());
+    cmdCopy->setEnabled(mnuEditCut->isEnabled());
+    mnuEditPaste->setEnabled(active && ClipboardHasText());
+    cmdPaste->setEnabled(mnuEditPaste->isEnabled());
+    mnuEditDelete->setEnabled(mnuEditCut->isEnabled());
+    const bool hasText = mnuFilePrint->isEnabled();
+    for (QAction* item : {mnuSearchFind, mnuSearchFindNext, mnuSearchReplace})
+        item->setEnabled(hasText);
+    for (QToolButton* button : {cmdFind, cmdFindNext, cmdReplace})
+        button->setEnabled(hasText);
+    cmbDocType->setEnabled(active != nullptr);
+    // Setting the index from code does not run the change handler.
+    cmbDocType->setCurrentIndex(cmbDocType->isEnabled() ? active->DocType : -1);
+    cmdJava->setEnabled(hasText && !JavaCompilerPath.empty() && FileExists(JavaCompilerPath)
+                        && active->DocType == dtJava);
+    cmdBrowser->setEnabled(hasText && !BrowserExe.empty());
+    for (QAction* item : {mnuWindowCascade, mnuWindowTile, mnuWindowArrange, mnuWindowMinimize})
+        item->setEnabled(anyWindow);
+}
+
+QWidget* TfrmMain::FormOf(QWidget* widget) const
+{
+    for (QWidget* w = widget; w; w = w->parentWidget()) {
+        if (qobject_cast<TcwEdit*>(w))
+            return w;
+        if (w->isWindow())
+            return w;
+    }
+    return nullptr;
+}
+
+void TfrmMain::ActiveFormChanged(QWidget* form)
+{
+    // The common file dialogs are not forms of the program.
+    if (!form || qobject_cast<QFileDialog*>(form) || form->property("commonDialog").toBool())
+        return;
+    if (form == activeForm_)
+        return;
+    activeForm_ = form;
+    UpdateMenuItems();
+}
+
+void TfrmMain::OpenDoc()
+{
+    if (!dlgOpen->Execute())
+        return;
+    auto* editor = new TcwEdit(*this);
+    ApplyEditorFont(editor);
+    editor->LoadFile(FileNameFromQt(dlgOpen->FileName));
+}
+
+void TfrmMain::CloseDoc()
+{
+    if (TcwEdit* editor = ActiveEditor())
+        editor->close();
+}
+
+void TfrmMain::SaveDoc()
+{
+    if (TcwEdit* editor = ActiveEditor())
+        editor->Save();
+}
+
+void TfrmMain::SaveDocAs()
+{
+    if (TcwEdit* editor = ActiveEditor())
+        editor->SaveAs();
+}
+
+void TfrmMain::SaveAllDocs()
+{
+    const QList<TcwEdit*> editors = EditorWindows();
+    for (auto it = editors.rbegin(); it != editors.rend(); ++it)
+        (*it)->Save();
+}
+
+void TfrmMain::ExitApp()
+{
+    close();
+}
+
+void TfrmMain::EditUndo()
+{
+    if (TcwEdit* editor = ActiveEditor())
+        editor->Undo();
+}
+
+void TfrmMain::EditCut()
+{
+    if (TcwEdit* editor = ActiveEditor())
+        editor->doCut();
+}
+
+void TfrmMain::EditCopy()
+{
+    if (TcwEdit* editor = ActiveEditor())
+        editor->doCopy();
+}
+
+void TfrmMain::EditPaste()
+{
+    if (TcwEdit* editor = ActiveEditor())
+        editor->doPaste();
+}
+
+void TfrmMain::mnuEditDeleteClick()
+{
+    if (TcwEdit* editor = ActiveEditor())
+        editor->doDelete();
+}
+
+void TfrmMain::mnuWindowCascadeClick()
+{
+    ClientArea->cascadeSubWindows();
+}
+
+void TfrmMain::mnuWindowTileClick()
+{
+    // Horizontal tiling: the windows lie one above the other, each as wide as
+    // the client area.
+    QList<QMdiSubWindow*> windows;
+    for (QMdiSubWindow* window : ClientArea->subWindowList(QMdiArea::CreationOrder))
+        if (!window->isMinimized())
+            windows << window;
+    if (windows.isEmpty())
+        return;
+    const QRect area = ClientArea->viewport()->rect();
+    const int height = area.height() / static_cast<int>(windows.size());
+    int top = 0;
+    for (QMdiSubWindow* window : windows) {
+        if (window->isMaximized())
+            window->showNormal();
+        window->setGeometry(0, top, area.width(), height);
+        top += height;
+    }
+}
+
+void TfrmMain::mnuWindowArrangeClick()
+{
+    // Minimised windows line up along the bottom of the client area.
+    const QRect area = ClientArea->viewport()->rect();
+    int left = 0;
+    int bottom = area.bottom() + 1;
+    for (QMdiSubWindow* window : ClientArea->subWindowList(QMdiArea::CreationOrder)) {
+        if (!window->isMinimized())
+            continue;
+        const QSize size = window->size();
+        if (left > 0 && left + size.width() > area.width()) {
+            left = 0;
+            bottom -= size.height();
+        }
+        window->move(left, bottom - size.height());
+        left += size.width();
+    }
+}
+
+void TfrmMain::mnuWindowMinimizeClick()
+{
+    const QList<TcwEdit*> editors = EditorWindows();
+    for (auto it = editors.rbegin(); it != editors.rend(); ++it)
+        (*it)->showMinimized();
+}
+
+void TfrmMain::mnuWindowAboutToShow()
+{
+    // The window list follows the four arranging commands.
+    for (QAction* item : windowList_)
+        delete item;
+    windowList_.clear();
+    const QList<QMdiSubWindow*> windows = ClientArea->subWindowList(QMdiArea::CreationOrder);
+    if (windows.isEmpty())
+        return;
+    windowList_ << mnuWindow->addSeparator();
+    int number = 0;
+    for (QMdiSubWindow* window : windows) {
+        ++number;
+        QString caption = window->windowTitle();
+        caption.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        QAction* item = mnuWindow->addAction(
+            number < 10 ? QStringLiteral("&%1 %2").arg(number).arg(caption) : caption);
+        item->setCheckable(true);
+        item->setChecked(window == ClientArea->currentSubWindow());
+        connect(item, &QAction::triggered, this, [this, window = QPointer<QMdiSubWindow>(window)] {
+            if (window)
+                ClientArea->setActiveSubWindow(window);
+        });
+        windowList_ << item;
+    }
+}
+
+} // namespace zj

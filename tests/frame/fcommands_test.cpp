@@ -1,0 +1,255 @@
+#include "cedit.h"
+#include "filedialogs.h"
+#include "fmain.h"
+#include "guitest.h"
+#include "richedit.h"
+#include "zidarodadefs.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QTest>
+
+using namespace zj;
+
+namespace {
+
+class Commands : public GuiTest {
+protected:
+    // Close, Save, Print, Undo, Cut, Paste, Find, Java, Browser, Tile.
+    std::string Now() const
+    {
+        std::string state;
+        for (bool on : {frame->mnuFileClose->isEnabled(), frame->cmdSave->isEnabled(),
+                        frame->cmdPrint->isEnabled(), frame->cmdUndo->isEnabled(), frame->cmdCut->isEnabled(),
+                        frame->cmdPaste->isEnabled(), frame->cmdFind->isEnabled(), frame->cmdJava->isEnabled(),
+                        frame->cmdBrowser->isEnabled(), frame->mnuWindowTile->isEnabled()})
+            state += on ? '1' : '0';
+        return state;
+    }
+    std::string Compiler()
+    {
+        Put(Path("javac"), "#!/bin/sh\n");
+        return Path("javac");
+    }
+};
+
+} // namespace
+
+TEST_F(Commands, StateWithoutAWindow)
+{
+    QApplication::clipboard()->setText("text");
+    frame->UpdateMenuItems();
+    EXPECT_EQ(Now(), "0000000000");
+    for (QAction* item : {frame->mnuFileSaveAs, frame->mnuFileSaveAll, frame->mnuFilePrint, frame->mnuEditCopy,
+                          frame->mnuEditPaste, frame->mnuEditDelete, frame->mnuSearchReplace})
+        EXPECT_FALSE(item->isEnabled()) << item->text().toStdString();
+    for (QAction* item : {frame->mnuFileNewJava, frame->mnuFileOpen, frame->mnuFileExit, frame->mnuEditSettings,
+                          frame->mnuHelpAbout, frame->mnpFileNewOther})
+        EXPECT_TRUE(item->isEnabled()) << item->text().toStdString();
+    EXPECT_TRUE(frame->cmdNew->isEnabled() && frame->cmdOpen->isEnabled() && frame->cmdExit->isEnabled());
+    EXPECT_FALSE(frame->cmbDocType->isEnabled());
+    EXPECT_EQ(frame->cmbDocType->currentIndex(), -1);
+    EXPECT_TRUE(frame->StatusBar->currentMessage().isEmpty());
+    // Commands that need a window do nothing without one.
+    frame->CloseDoc();
+    frame->SaveDoc();
+    frame->SaveDocAs();
+    frame->SaveAllDocs();
+    frame->EditUndo();
+    frame->EditCut();
+    frame->EditCopy();
+    frame->EditPaste();
+    frame->mnuEditDeleteClick();
+    frame->mnuWindowTileClick();
+    frame->mnuWindowArrangeClick();
+    frame->mnuWindowMinimizeClick();
+    EXPECT_TRUE(asked.empty());
+}
+
+TEST_F(Commands, TypingIntoAnEmptyJavaDocument)
+{
+    JavaCompilerPath = Compiler();
+    QApplication::clipboard()->clear();
+    TcwEdit* editor = NewEditor(dtJava);
+    EXPECT_EQ(Now(), "1101000001");
+    EXPECT_TRUE(frame->cmbDocType->isEnabled());
+    EXPECT_EQ(frame->cmbDocType->currentIndex(), dtJava);
+
+    Type(editor, "x");
+    EXPECT_EQ(Now(), "1111001101");
+    QTest::keyClick(editor->memText->viewport(), Qt::Key_Backspace);
+    Settle();
+    EXPECT_EQ(Now(), "1101000001");
+
+    // One line break is text.
+    QTest::keyClick(editor->memText->viewport(), Qt::Key_Return);
+    Settle();
+    EXPECT_EQ(std::string(editor->memText->Bytes()), "\r\n");
+    EXPECT_TRUE(frame->cmdPrint->isEnabled());
+
+    editor->memText->selectAll();
+    Settle();
+    EXPECT_TRUE(frame->cmdCut->isEnabled() && frame->mnuEditCopy->isEnabled() && frame->mnuEditDelete->isEnabled());
+}
+
+TEST_F(Commands, CompileNeedsAnExistingCompilerFileAndAJavaDocument)
+{
+    TcwEdit* editor = NewEditor(dtJava);
+    Type(editor, "class A {}");
+    std::filesystem::create_directory(dir / "jdk");
+    for (const std::string& path : {std::string(), Path("jdk"), Path("missing"), Compiler() + " -g"}) {
+        JavaCompilerPath = path;
+        frame->UpdateMenuItems();
+        EXPECT_FALSE(frame->cmdJava->isEnabled()) << path;
+    }
+    JavaCompilerPath = Compiler();
+    frame->UpdateMenuItems();
+    EXPECT_TRUE(frame->cmdJava->isEnabled());
+
+    TcwEdit* page = NewEditor(dtHtml);
+    Type(page, "<p>");
+    EXPECT_FALSE(frame->cmdJava->isEnabled());
+    // The selector's change shows only at the next event.
+    frame->cmbDocType->setCurrentIndex(dtJava);
+    frame->cmbDocTypeChange();
+    EXPECT_EQ(page->DocType, dtJava);
+    EXPECT_FALSE(frame->cmdJava->isEnabled());
+    Type(page, " ");
+    EXPECT_TRUE(frame->cmdJava->isEnabled());
+}
+
+TEST_F(Commands, BrowserNeedsTextAndABrowser)
+{
+    TcwEdit* editor = NewEditor(dtText);
+    BrowserExe = "/usr/bin/browser";
+    frame->UpdateMenuItems();
+    EXPECT_FALSE(frame->cmdBrowser->isEnabled());
+    Type(editor, "plain text");
+    EXPECT_TRUE(frame->cmdBrowser->isEnabled());
+    BrowserExe.clear();
+    frame->UpdateMenuItems();
+    EXPECT_FALSE(frame->cmdBrowser->isEnabled());
+}
+
+TEST_F(Commands, PasteFollowsTheClipboardOnlyAtTheNextEvent)
+{
+    QApplication::clipboard()->clear();
+    TcwEdit* editor = NewEditor(dtText);
+    Type(editor, "abc");
+    EXPECT_FALSE(frame->mnuEditPaste->isEnabled());
+    QApplication::clipboard()->setText("from elsewhere");
+    Settle();
+    EXPECT_FALSE(frame->mnuEditPaste->isEnabled());
+    QTest::keyClick(editor->memText->viewport(), Qt::Key_Left);
+    Settle();
+    EXPECT_TRUE(frame->mnuEditPaste->isEnabled());
+    EXPECT_TRUE(frame->cmdPaste->isEnabled());
+    frame->EditPaste();
+    EXPECT_EQ(std::string(editor->memText->Bytes()), "abfrom elsewherec");
+}
+
+TEST_F(Commands, ShortcutsRunTheFramesCommands)
+{
+    TcwEdit* editor = NewEditor(dtText);
+    Type(editor, "one two");
+    editor->memText->SetSel(0, 4);
+    Settle();
+    QTest::keyClick(editor->memText->viewport(), Qt::Key_Delete, Qt::ControlModifier);
+    Settle();
+    EXPECT_EQ(std::string(editor->memText->Bytes()), "two");
+    QTest::keyClick(editor->memText->viewport(), Qt::Key_Z, Qt::ControlModifier);
+    Settle();
+    EXPECT_EQ(std::string(editor->memText->Bytes()), "one two");
+}
+
+TEST_F(Commands, OpenDoc)
+{
+    Put(Path("a.java"), "class A {}\n");
+    openNames = {std::nullopt, Path("a.java"), Path("a.java"), Path("none.txt")};
+    frame->OpenDoc();
+    EXPECT_TRUE(frame->EditorWindows().isEmpty());
+    frame->OpenDoc();
+    frame->OpenDoc();
+    Settle();
+    ASSERT_EQ(frame->EditorWindows().size(), 2) << "the same file twice gives two windows";
+    TcwEdit* opened = frame->ActiveEditor();
+    EXPECT_EQ(opened->Caption(), "a.java");
+    EXPECT_EQ(opened->DocType, dtJava);
+    EXPECT_EQ(opened->font(), frame->Font);
+    EXPECT_EQ(frame->cmbDocType->currentIndex(), dtJava);
+    EXPECT_TRUE(frame->cmdPrint->isEnabled());
+    frame->OpenDoc();
+    TcwEdit* missing = frame->ActiveEditor();
+    EXPECT_EQ(missing->Caption(), "New");
+    EXPECT_EQ(missing->DocType, dtOther);
+    EXPECT_TRUE(missing->Untitled);
+    EXPECT_EQ(frame->UntitledCount, 0);
+}
+
+TEST_F(Commands, SaveAllGoesOnAfterACancelledDialog)
+{
+    Put(Path("kept.txt"), "kept");
+    openNames = {Path("kept.txt")};
+    frame->OpenDoc();
+    std::filesystem::remove(Path("kept.txt"));
+    TcwEdit* first = NewEditor(dtText);
+    Type(first, "first");
+    TcwEdit* second = NewEditor(dtText);
+    Type(second, "second");
+    // From the least recently active to the most recent.
+    saveNames = {std::nullopt, Path("second.txt")};
+    frame->SaveAllDocs();
+    EXPECT_EQ(Get(Path("kept.txt")), "kept") << "an unchanged document is written again";
+    EXPECT_EQ(saveFilters.size(), 2u);
+    EXPECT_EQ(Get(Path("second.txt")), "second");
+    EXPECT_TRUE(first->Untitled);
+}
+
+TEST_F(Commands, ExitStopsAtARefusingWindow)
+{
+    TcwEdit* editor = NewEditor(dtJava);
+    Type(editor, "x");
+    answers.push_back(mrYes);
+    saveNames.push_back(std::nullopt);
+    frame->ExitApp();
+    EXPECT_TRUE(frame->isVisible());
+    EXPECT_EQ(frame->EditorWindows().size(), 1);
+    answers.push_back(mrNo);
+    frame->ExitApp();
+    EXPECT_FALSE(frame->isVisible());
+}
+
+TEST_F(Commands, WindowCommandsArrangeTheChildren)
+{
+    frame->resize(800, 600);
+    TcwEdit* a = NewEditor(dtText);
+    TcwEdit* b = NewEditor(dtText);
+    TcwEdit* c = NewEditor(dtText);
+    frame->mnuWindowTileClick();
+    const int width = frame->ClientArea->viewport()->width();
+    EXPECT_EQ(a->geometry().top(), 0);
+    EXPECT_EQ(a->width(), width);
+    EXPECT_EQ(b->geometry().top(), a->geometry().bottom() + 1);
+    EXPECT_EQ(c->geometry().top(), b->geometry().bottom() + 1);
+
+    frame->mnuWindowCascadeClick();
+    EXPECT_LT(a->geometry().top(), b->geometry().top());
+
+    frame->mnuWindowMinimizeClick();
+    for (TcwEdit* editor : {a, b, c})
+        EXPECT_TRUE(editor->isMinimized());
+    frame->mnuWindowArrangeClick();
+    const int bottom = frame->ClientArea->viewport()->rect().bottom() + 1;
+    EXPECT_EQ(a->geometry().bottom() + 1, bottom);
+    EXPECT_EQ(b->geometry().left(), a->geometry().right() + 1);
+
+    // The window list activates the chosen window.
+    emit frame->mnuWindow->aboutToShow();
+    QList<QAction*> items = frame->mnuWindow->actions();
+    ASSERT_EQ(items.size(), 4 + 1 + 3);
+    EXPECT_EQ(items[5]->text(), "&1 Untitled_1.txt");
+    items[5]->trigger();
+    EXPECT_EQ(frame->ActiveEditor(), a);
+}
