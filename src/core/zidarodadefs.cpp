@@ -73,4 +73,14 @@ TDocType TDocTypeList::GetDocType(std::string_view ext) const
     return dtOther;
 }
 
+bool OpenAppKey(TRegistry& reg)
+{
+    // From the root, whatever the caller had open.
+    reg.CloseKey();
+    bool opened = false;
+    for (const char* key : {"Software", "Zorvane", "Java Editor"})
+        opened = reg.OpenKey(key, true);
+    return opened;
+}
+
 } // namespace zj

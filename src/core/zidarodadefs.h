@@ -1,5 +1,6 @@
 #pragma once
 
+#include "registry.h"
 
 #include <cstdint>
 #include <memory>
@@ -42,5 +43,9 @@ private:
 extern std::string JavaCompilerPath;
 extern std::string BrowserExe;
 extern bool ShowCompileWindow;
+
+// Positions reg on Software\Zorvane\Java Editor below its root, creating
+// missing keys; true when the last open succeeded.
+bool OpenAppKey(TRegistry& reg);
 
 } // namespace zj

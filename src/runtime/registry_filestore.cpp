@@ -1,0 +1,237 @@
+// The registry off Windows: one export file in the user's configuration
+// folder, read afresh by every operation so that several running editors see
+// each other's settings.
+
+#include "registry_backend.h"
+
+#include "fileio.h"
+#include "regfile.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <mutex>
+#include <system_error>
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+namespace zj {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::mutex sourceMutex;
+std::shared_ptr<TClassesRootSource> classesRootSource;
+
+const char* RootName(TRootKey root)
+{
+    switch (root) {
+    case HKEY_CURRENT_USER:
+        return "HKEY_CURRENT_USER";
+    case HKEY_CLASSES_ROOT:
+        return "HKEY_CLASSES_ROOT";
+    }
+    return nullptr;
+}
+
+[[noreturn]] void RaiseFileError(const std::string& what, const std::string& fileName, const std::string& why)
+{
+    throw ERegistryFileError(what + " '" + fileName + "': " + why, fileName, 0);
+}
+
+// The store as it is now; an absent file (or folder) is an empty store.
+TRegFile Load(const std::string& fileName)
+{
+    int fd;
+    do
+        fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return TRegFile();
+        RaiseFileError("Cannot read the registry file", fileName, std::strerror(errno));
+    }
+    std::string text;
+    char buffer[1 << 16];
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            int error = errno;
+            ::close(fd);
+            RaiseFileError("Cannot read the registry file", fileName, std::strerror(error));
+        }
+        if (n == 0)
+            break;
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    try {
+        return TRegFile::Parse(text);
+    } catch (const ERegFileSyntax& e) {
+        throw ERegistryFileError("The registry file '" + fileName + "' is damaged at line "
+                                     + std::to_string(e.Line()) + ": " + e.what(),
+                                 fileName, e.Line());
+    }
+}
+
+// Read, change and write back under an exclusive lock, so that two editors
+// storing at once lose neither's values. change returns false to refuse.
+template <typename Change>
+bool Modify(const std::string& fileName, Change change)
+{
+    const fs::path file(fileName);
+    std::error_code ec;
+    fs::create_directories(file.parent_path(), ec);
+    if (ec)
+        RaiseFileError("Cannot create the folder of the registry file", fileName, ec.message());
+
+    // The lock lives in a file of its own: the store itself is replaced by
+    // every write, and a lock on a replaced file guards nothing.
+    const std::string lockName = fileName + ".lock";
+    int lock;
+    do
+        lock = ::open(lockName.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    while (lock < 0 && errno == EINTR);
+    if (lock < 0)
+        RaiseFileError("Cannot lock the registry file", fileName, std::strerror(errno));
+    struct Unlock {
+        int fd;
+        ~Unlock() { ::close(fd); } // also releases the lock
+    } unlock{lock};
+    int locked;
+    do
+        locked = ::flock(lock, LOCK_EX);
+    while (locked != 0 && errno == EINTR);
+    if (locked != 0)
+        RaiseFileError("Cannot lock the registry file", fileName, std::strerror(errno));
+
+    TRegFile store = Load(fileName);
+    if (!change(store))
+        return false;
+    if (store.Modified()) {
+        try {
+            WriteFileSafely(fileName, store.Text());
+        } catch (const Exception& e) {
+            RaiseFileError("Cannot write the registry file", fileName, e.what());
+        }
+    }
+    return true;
+}
+
+class FileStoreKey : public TRegKeyHandle {
+public:
+    FileStoreKey(TRootKey root, std::string path, std::string fileName,
+                 std::shared_ptr<TClassesRootSource> source)
+        : root_(root), path_(std::move(path)), fileName_(std::move(fileName)), source_(std::move(source))
+    {
+    }
+
+    const std::string& Path() const { return path_; }
+    const std::string& FileName() const { return fileName_; }
+    const std::shared_ptr<TClassesRootSource>& Source() const { return source_; }
+
+    Query Get(const std::string& name, TRegValue& value) override
+    {
+        TRegFile store = Load(fileName_);
+        if (const TRegValue* found = store.FindValue(FullPath(), name)) {
+            value = *found;
+            return Query::Found;
+        }
+        if (root_ == HKEY_CLASSES_ROOT && source_) {
+            if (std::optional<TRegValue> answer = source_->Value(path_, name)) {
+                value = std::move(*answer);
+                return Query::Found;
+            }
+        }
+        return Query::Missing;
+    }
+
+    bool Set(const std::string& name, const TRegValue& value) override
+    {
+        // The classes root is only read here: file associations belong to the desktop.
+        if (root_ != HKEY_CURRENT_USER)
+            return false;
+        return Modify(fileName_, [&](TRegFile& store) { return store.SetValue(FullPath(), name, value); });
+    }
+
+    std::string FullPath() const
+    {
+        return path_.empty() ? std::string(RootName(root_)) : std::string(RootName(root_)) + "\\" + path_;
+    }
+
+private:
+    TRootKey root_;
+    std::string path_;
+    std::string fileName_;
+    std::shared_ptr<TClassesRootSource> source_;
+};
+
+std::shared_ptr<TClassesRootSource> CurrentClassesRootSource()
+{
+    std::lock_guard<std::mutex> guard(sourceMutex);
+    return classesRootSource;
+}
+
+} // namespace
+
+std::string RegistryFileName()
+{
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    fs::path base;
+    // Relative values are to be ignored, as the XDG rules say.
+    if (config && *config == '/') {
+        base = config;
+    } else {
+        const char* home = std::getenv("HOME");
+        if (!home || !*home) {
+            const passwd* entry = ::getpwuid(::getuid());
+            home = entry ? entry->pw_dir : "/";
+        }
+        base = fs::path(home) / ".config";
+    }
+    return (base / "zorvane-java-editor" / "registry.reg").string();
+}
+
+void SetClassesRootSource(std::shared_ptr<TClassesRootSource> source)
+{
+    std::lock_guard<std::mutex> guard(sourceMutex);
+    classesRootSource = std::move(source);
+}
+
+std::unique_ptr<TRegKeyHandle> OpenRegistryKey(TRootKey root, TRegKeyHandle* parent, const std::string& key,
+                                               bool canCreate)
+{
+    if (!RootName(root) || !TRegFile::IsWritableName(key))
+        return nullptr;
+    const std::string path
+        = TRegFile::NormalizePath(parent ? static_cast<FileStoreKey*>(parent)->Path() + "\\" + key : key);
+    auto opened = std::make_unique<FileStoreKey>(root, path, RegistryFileName(), CurrentClassesRootSource());
+    if (path.empty())
+        return opened; // the root itself
+    const std::string fullPath = opened->FullPath();
+    if (Load(opened->FileName()).KeyExists(fullPath))
+        return opened;
+    if (root == HKEY_CLASSES_ROOT) {
+        // Nothing is ever created under this root.
+        if (opened->Source() && opened->Source()->KeyExists(path))
+            return opened;
+        return nullptr;
+    }
+    if (!canCreate)
+        return nullptr;
+    Modify(opened->FileName(), [&](TRegFile& store) {
+        store.AddKey(fullPath);
+        return true;
+    });
+    return opened;
+}
+
+} // namespace zj
