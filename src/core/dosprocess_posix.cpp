@@ -1,0 +1,159 @@
+#include "dosprocess_backend.h"
+
+#include "cmdline.h"
+#include "process.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace zj::dosbackend {
+
+namespace {
+
+// Saved copies and pipe ends stay above the standard descriptors, so a dup2
+// onto 0, 1 or 2 can never overwrite one of them.
+constexpr int FirstFreeFd = 3;
+
+int StdFd(StdStream stream)
+{
+    switch (stream) {
+    case StdStream::Input:
+        return STDIN_FILENO;
+    case StdStream::Output:
+        return STDOUT_FILENO;
+    case StdStream::Error:
+        break;
+    }
+    return STDERR_FILENO;
+}
+
+bool RaiseAboveStd(int& fd)
+{
+    if (fd >= FirstFreeFd)
+        return true;
+    int high = fcntl(fd, F_DUPFD_CLOEXEC, FirstFreeFd);
+    close(fd);
+    fd = high;
+    return high >= 0;
+}
+
+} // namespace
+
+bool SaveStd(StdStream stream, Handle& saved)
+{
+    saved = fcntl(StdFd(stream), F_DUPFD_CLOEXEC, FirstFreeFd);
+    if (saved >= 0)
+        return true;
+    // A closed descriptor is kept as "none" and put back by closing it again.
+    return errno == EBADF;
+}
+
+bool RedirectStd(StdStream stream, Handle to)
+{
+    return dup2(to, StdFd(stream)) >= 0;
+}
+
+bool RestoreStd(StdStream stream, Handle saved)
+{
+    if (saved == NoHandle)
+        return close(StdFd(stream)) == 0 || errno == EBADF;
+    return dup2(saved, StdFd(stream)) >= 0;
+}
+
+void ReleaseSaved(Handle& saved)
+{
+    Close(saved);
+}
+
+bool CreatePipe(Handle& readEnd, Handle& writeEnd)
+{
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0)
+        return false;
+    // With 0, 1 or 2 closed, pipe2 hands out exactly those numbers.
+    if (!RaiseAboveStd(fds[0]) || !RaiseAboveStd(fds[1])) {
+        Close(fds[0]);
+        Close(fds[1]);
+        return false;
+    }
+    readEnd = fds[0];
+    writeEnd = fds[1];
+    return true;
+}
+
+bool DuplicateForEditor(Handle source, Handle& duplicate)
+{
+    duplicate = fcntl(source, F_DUPFD_CLOEXEC, FirstFreeFd);
+    return duplicate >= 0;
+}
+
+bool Close(Handle& handle)
+{
+    if (handle < 0)
+        return false;
+    // On Linux the descriptor is released even when close reports EINTR.
+    bool closed = close(handle) == 0 || errno == EINTR;
+    handle = NoHandle;
+    return closed;
+}
+
+bool Start(const std::string& cmdLine, bool)
+{
+    return SpawnDetached(SplitCommandLine(cmdLine)) == 0;
+}
+
+bool Read(Handle handle, char* buffer, std::size_t size, std::size_t& count)
+{
+    ssize_t n;
+    do
+        n = read(handle, buffer, size);
+    while (n < 0 && errno == EINTR);
+    count = n > 0 ? static_cast<std::size_t>(n) : 0;
+    return n > 0;
+}
+
+bool WriteAll(Handle handle, const char* data, std::size_t size)
+{
+    while (size > 0) {
+        ssize_t n = write(handle, data, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+EchoGuard::EchoGuard()
+{
+    sigset_t pipeOnly;
+    sigemptyset(&pipeOnly);
+    sigaddset(&pipeOnly, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipeOnly, &oldMask_);
+    sigset_t pending;
+    sigpending(&pending);
+    wasPending_ = sigismember(&pending, SIGPIPE) == 1;
+}
+
+EchoGuard::~EchoGuard()
+{
+    // Take back the SIGPIPE a write to a pipe without reader raised, so it is
+    // not delivered once the mask is restored.
+    if (!wasPending_) {
+        sigset_t pending;
+        sigpending(&pending);
+        if (sigismember(&pending, SIGPIPE) == 1) {
+            sigset_t pipeOnly;
+            sigemptyset(&pipeOnly);
+            sigaddset(&pipeOnly, SIGPIPE);
+            const timespec noWait{0, 0};
+            sigtimedwait(&pipeOnly, nullptr, &noWait);
+        }
+    }
+    pthread_sigmask(SIG_SETMASK, &oldMask_, nullptr);
+}
+
+} // namespace zj::dosbackend

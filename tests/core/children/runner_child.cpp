@@ -1,0 +1,149 @@
+// A child program for the process runner's tests and benchmark. The first
+// argument picks what it does; it writes with raw system calls so that no
+// runtime buffering or text-mode translation changes the bytes.
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+
+enum Stream { In, Out, Err };
+
+#ifdef _WIN32
+HANDLE StdHandle(Stream s)
+{
+    return GetStdHandle(s == In ? STD_INPUT_HANDLE : s == Out ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+}
+#endif
+
+bool Put(Stream s, const char* data, std::size_t size)
+{
+    while (size > 0) {
+#ifdef _WIN32
+        DWORD n = 0;
+        if (!WriteFile(StdHandle(s), data, static_cast<DWORD>(size), &n, nullptr) || n == 0)
+            return false;
+#else
+        ssize_t n = write(s == Out ? 1 : 2, data, size);
+        if (n <= 0)
+            return false;
+#endif
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool Put(Stream s, std::string_view text)
+{
+    return Put(s, text.data(), text.size());
+}
+
+long Get(char* buffer, std::size_t size)
+{
+#ifdef _WIN32
+    DWORD n = 0;
+    if (!ReadFile(StdHandle(In), buffer, static_cast<DWORD>(size), &n, nullptr))
+        return 0;
+    return static_cast<long>(n);
+#else
+    return static_cast<long>(read(0, buffer, size));
+#endif
+}
+
+void CloseOutputs()
+{
+#ifdef _WIN32
+    CloseHandle(StdHandle(Out));
+    CloseHandle(StdHandle(Err));
+#else
+    close(1);
+    close(2);
+#endif
+}
+
+long ProcessId()
+{
+#ifdef _WIN32
+    return static_cast<long>(GetCurrentProcessId());
+#else
+    return static_cast<long>(getpid());
+#endif
+}
+
+// Byte i of the "bytes" output: period 251, so chunks of 4096 can't line up
+// with it, and a NUL every 251 bytes.
+constexpr int Period = 251;
+
+int WriteBytes(unsigned long long total)
+{
+    constexpr std::size_t Block = 65536;
+    std::vector<char> pattern(Block + Period);
+    for (std::size_t i = 0; i < pattern.size(); ++i)
+        pattern[i] = static_cast<char>(i % Period);
+    unsigned long long written = 0;
+    while (written < total) {
+        std::size_t n = static_cast<std::size_t>(std::min<unsigned long long>(Block, total - written));
+        if (!Put(Out, pattern.data() + written % Period, n))
+            return 1;
+        written += n;
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::string_view mode = argc > 1 ? argv[1] : "silent";
+    if (mode == "silent")
+        return 0;
+    if (mode == "bytes" && argc > 2)
+        return WriteBytes(std::strtoull(argv[2], nullptr, 10));
+    if (mode == "stderr" && argc > 2)
+        return Put(Err, argv[2]) ? 0 : 1;
+    if (mode == "mixed") {
+        Put(Out, "out 1\n");
+        Put(Err, "err 1\n");
+        Put(Out, "out 2\n");
+        return 0;
+    }
+    if (mode == "stdin") {
+        // A run that never closes our input must not hang the tests forever.
+        std::thread([] {
+            std::this_thread::sleep_for(std::chrono::seconds(20));
+            Put(Out, "input never ended\n");
+            std::_Exit(3);
+        }).detach();
+        char buffer[4096];
+        long total = 0;
+        for (long n; (n = Get(buffer, sizeof buffer)) > 0;)
+            total += n;
+        Put(Out, "read " + std::to_string(total) + " bytes\n");
+        std::_Exit(0);
+    }
+    if (mode == "linger") {
+        Put(Out, std::to_string(ProcessId()) + "\n");
+        CloseOutputs();
+        std::this_thread::sleep_for(std::chrono::seconds(60));
+        return 0;
+    }
+    if (mode == "args") {
+        for (int i = 2; i < argc; ++i)
+            Put(Out, std::string("[") + argv[i] + "]\n");
+        return 0;
+    }
+    Put(Err, "unknown mode\n");
+    return 2;
+}
