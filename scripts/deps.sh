@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6svg6 libqscintilla2-qt6-dev fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev
   libglib2.0-dev
+  default-jdk-headless
   g++-mingw-w64-x86-64-posix wine64
   xvfb xauth
 )

@@ -15,7 +15,10 @@ int ScreenPixelsPerInch()
 
 void SetFontSize(QFont& font, int points, int ppi)
 {
-    font.setPixelSize(static_cast<int>(std::lround(points * static_cast<double>(ppi) / 72.0)));
+    const int pixels = static_cast<int>(std::lround(points * static_cast<double>(ppi) / 72.0));
+    // A size too small to show keeps the font as it was.
+    if (pixels > 0)
+        font.setPixelSize(pixels);
 }
 
 int FontSize(const QFont& font, int ppi)

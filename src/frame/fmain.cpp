@@ -24,8 +24,9 @@ TfrmMain::TfrmMain()
     // A menu shows its hint on the menu bar through its own action.
     for (QMenu* menu : {mnuFile, mnuFileNew, mnuEdit, mnuSearch, mnuWindow, mnuHelp})
         menu->menuAction()->setStatusTip(menu->statusTip());
+    PixelsPerInch = ScreenPixelsPerInch();
     Font = QFont(QStringLiteral("Courier"));
-    SetFontSize(Font, 8);
+    SetFontSize(Font, 8, PixelsPerInch);
     dlgOpen = std::make_unique<TOpenDialog>(this);
     dlgSave = std::make_unique<TSaveDialog>(this);
     const QString filter = QStringLiteral(
@@ -84,6 +85,7 @@ void TfrmMain::ConnectHandlers()
     bind(mnuWindowTile, triggered, &TfrmMain::mnuWindowTileClick);
     bind(mnuWindowArrange, triggered, &TfrmMain::mnuWindowArrangeClick);
     bind(mnuWindowMinimize, triggered, &TfrmMain::mnuWindowMinimizeClick);
+    bind(cmdJava, clicked, &TfrmMain::cmdJavaClick);
     connect(mnuWindow, &QMenu::aboutToShow, this, Guarded([this] { mnuWindowAboutToShow(); }));
 }
 
@@ -98,6 +100,14 @@ void TfrmMain::FormCreate()
     for (int i = 0; i < DocTypes->Count(); ++i)
         cmbDocType->addItem(QString::fromStdString(DocTypes->Strings(i)));
     cmbDocType->setCurrentIndex(-1);
+    // Stored straight back, so every value is present after the first start.
+    // A failed load is not stored over, so its error shows at every start.
+    try {
+        ReadWriteSettings(false);
+        ReadWriteSettings(true);
+    } catch (const std::exception& error) {
+        HandleException(error);
+    }
     qApp->installEventFilter(this);
     hintInstalled_ = true;
     // The command state follows the form that has the keyboard focus, and the

@@ -32,6 +32,8 @@ public:
     // The editor font, which every editor window copies. Kept apart from the
     // frame's own widget font so that menus, selector and status bar keep theirs.
     QFont Font;
+    // The screen's logical resolution, at which font sizes become pixel heights.
+    int PixelsPerInch;
 
     std::unique_ptr<TOpenDialog> dlgOpen;
     std::unique_ptr<TSaveDialog> dlgSave;
@@ -45,6 +47,13 @@ public:
     void cmbDocTypeChange();
     bool ExecuteSaveDialog(TDocType docType) override;
     void DisplayHint(const QString& hint);
+
+    // Loads (false) or stores (true) the editor font and the compiler command,
+    // then gives every editor window the font.
+    void ReadWriteSettings(bool save);
+    void SaveSettings();
+    // An empty name is ignored; a longer one is cut to 31 characters.
+    void SetEditorFontName(const QString& name);
 
     void OpenDoc();
     void CloseDoc();
@@ -61,6 +70,7 @@ public:
     void mnuWindowTileClick();
     void mnuWindowArrangeClick();
     void mnuWindowMinimizeClick();
+    void cmdJavaClick();
 
     // The active editor window, or null.
     TcwEdit* ActiveEditor() const;
@@ -84,6 +94,9 @@ private:
     QWidget* FormOf(QWidget* widget) const;
     void ActiveFormChanged(QWidget* form);
     void mnuWindowAboutToShow();
+    // Asks question (with the document's name for %1) when the document is not
+    // saved, then saves it in any case; false when the user or the save said no.
+    bool SaveBeforeUse(TcwEdit* editor, const QString& question);
 
     QString hintText_;
     bool hintInstalled_ = false;

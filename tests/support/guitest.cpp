@@ -1,6 +1,7 @@
 #include "guitest.h"
 
 #include "cedit.h"
+#include "derrors.h"
 #include "filedialogs.h"
 #include "fmain.h"
 #include "richedit.h"
@@ -63,6 +64,7 @@ void GuiTest::SetUp()
     };
 
     frame = new TfrmMain;
+    dlgErrors = new TdlgErrors;
     frame->show();
     Settle();
 }
@@ -71,6 +73,8 @@ void GuiTest::TearDown()
 {
     delete frame;
     frame = nullptr;
+    delete dlgErrors;
+    dlgErrors = nullptr;
     Settle();
     MessageHook = nullptr;
     BeepHook = nullptr;
@@ -99,6 +103,14 @@ std::vector<QString> GuiTest::Questions() const
     for (const TMessageRequest& request : asked)
         texts.push_back(request.Text);
     return texts;
+}
+
+void GuiTest::Restart()
+{
+    delete frame;
+    frame = new TfrmMain;
+    frame->show();
+    Settle();
 }
 
 TcwEdit* GuiTest::NewEditor(int docType)

@@ -45,6 +45,9 @@ protected:
     std::vector<QString> Questions() const;
 
     TcwEdit* NewEditor(int docType);
+    // Closes the frame without questions and starts a new one, as a second
+    // start of the program would.
+    void Restart();
     // Types text into the active editor as the keyboard would.
     static void Type(TcwEdit* editor, const QString& text);
     static void Settle();

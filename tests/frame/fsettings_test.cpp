@@ -1,0 +1,142 @@
+#include "cedit.h"
+#include "editorfont.h"
+#include "fmain.h"
+#include "guitest.h"
+#include "registry.h"
+#include "zidarodadefs.h"
+
+using namespace zj;
+
+namespace {
+
+class Settings : public GuiTest {
+protected:
+    std::string Store() const { return Get(RegistryFileName()); }
+    void PutStore(const std::string& values)
+    {
+        std::filesystem::create_directories(std::filesystem::path(RegistryFileName()).parent_path());
+        Put(RegistryFileName(), "REGEDIT4\r\n\r\n" + values);
+    }
+    static std::string FontKey() { return "[HKEY_CURRENT_USER\\Software\\Zorvane\\Java Editor\\Display\\Font]\r\n"; }
+    static std::string CompilerKey()
+    {
+        return "[HKEY_CURRENT_USER\\Software\\Zorvane\\Java Editor\\JavaCompiler]\r\n";
+    }
+};
+
+} // namespace
+
+TEST_F(Settings, FirstStartStoresTheFormsFontAndAnEmptyCompiler)
+{
+    // The fixture's frame was the first start.
+    const std::string store = Store();
+    EXPECT_NE(store.find("\"FontName\"=\"Courier\""), std::string::npos) << store;
+    EXPECT_NE(store.find("\"FontSize\"=dword:00000008"), std::string::npos) << store;
+    EXPECT_NE(store.find("\\JavaCompiler]"), std::string::npos) << store;
+    EXPECT_NE(store.find("@=\"\""), std::string::npos) << store;
+    EXPECT_TRUE(JavaCompilerPath.empty());
+    EXPECT_FALSE(frame->cmdJava->isEnabled());
+}
+
+TEST_F(Settings, ASecondStartReadsWhatTheFirstStored)
+{
+    frame->SetEditorFontName("DejaVu Sans Mono");
+    SetFontSize(frame->Font, 14, frame->PixelsPerInch);
+    JavaCompilerPath = "/opt/jdk/bin/javac";
+    frame->SaveSettings();
+    JavaCompilerPath.clear();
+    Restart();
+    EXPECT_EQ(frame->Font.family(), "DejaVu Sans Mono");
+    EXPECT_EQ(FontSize(frame->Font, frame->PixelsPerInch), 14);
+    EXPECT_EQ(JavaCompilerPath, "/opt/jdk/bin/javac") << "a missing compiler is kept as it is";
+}
+
+TEST_F(Settings, NamesAreNormalisedWhenApplied)
+{
+    PutStore(FontKey() + "\"FontName\"=\"\"\r\n\"FontSize\"=dword:00000008\r\n");
+    Restart();
+    EXPECT_EQ(frame->Font.family(), "Courier");
+    EXPECT_NE(Store().find("\"FontName\"=\"Courier\""), std::string::npos);
+
+    const std::string forty(40, 'F');
+    PutStore(FontKey() + "\"FontName\"=\"" + forty + "\"\r\n");
+    Restart();
+    EXPECT_EQ(frame->Font.family().toStdString(), forty.substr(0, 31));
+    EXPECT_NE(Store().find("\"FontName\"=\"" + forty.substr(0, 31) + "\""), std::string::npos);
+}
+
+TEST_F(Settings, WrongTypesAreReportedAtEveryStart)
+{
+    const std::string stored = FontKey() + "\"FontName\"=\"Serif\"\r\n\"FontSize\"=\"12\"\r\n";
+    PutStore(stored);
+    answers = {mrOk};
+    Restart();
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].Text, "Invalid data type for 'FontSize'.");
+    EXPECT_EQ(asked[0].Caption, "Zorvane Java Editor");
+    EXPECT_TRUE(frame->isVisible());
+    EXPECT_EQ(frame->Font.family(), "Serif") << "the name read before the failure stays";
+    EXPECT_EQ(FontSize(frame->Font, frame->PixelsPerInch), 8);
+    EXPECT_NE(Store().find("\"FontSize\"=\"12\""), std::string::npos) << "nothing is stored over it";
+
+    PutStore(FontKey() + "\"FontSize\"=\"twelve\"\r\n");
+    answers = {mrOk};
+    Restart();
+    EXPECT_EQ(asked.back().Text, "Failed to get data for 'FontSize'.");
+
+    PutStore(CompilerKey() + "@=dword:00000001\r\n");
+    answers = {mrOk};
+    Restart();
+    EXPECT_EQ(asked.back().Text, "Invalid data type for ''.");
+
+    // Storing through the program writes the size as a number and ends it.
+    PutStore(stored);
+    answers = {mrOk};
+    Restart();
+    frame->SaveSettings();
+    asked.clear();
+    Restart();
+    EXPECT_TRUE(asked.empty());
+}
+
+TEST_F(Settings, ADamagedStoreSurvivesAStartUnchanged)
+{
+    const std::string damaged = "REGEDIT4\r\n\r\n" + FontKey() + "\"FontName\"=\"Cour";
+    std::filesystem::create_directories(std::filesystem::path(RegistryFileName()).parent_path());
+    Put(RegistryFileName(), damaged);
+    answers = {mrOk};
+    Restart();
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_NE(asked[0].Text.indexOf(QString::fromStdString(RegistryFileName())), -1) << asked[0].Text.toStdString();
+    EXPECT_NE(asked[0].Text.indexOf("line 4"), -1) << asked[0].Text.toStdString();
+    EXPECT_EQ(Get(RegistryFileName()), damaged);
+    EXPECT_EQ(frame->Font.family(), "Courier");
+}
+
+TEST_F(Settings, SizesRoundTripAtEveryResolution)
+{
+    for (int ppi : {96, 120}) {
+        frame->PixelsPerInch = ppi;
+        for (int size = 1; size <= 99; ++size) {
+            SetFontSize(frame->Font, size, ppi);
+            frame->SaveSettings();
+            SetFontSize(frame->Font, 50, ppi);
+            frame->ReadWriteSettings(false);
+            ASSERT_EQ(FontSize(frame->Font, ppi), size) << size << " at " << ppi;
+        }
+    }
+}
+
+TEST_F(Settings, StoringGivesEveryEditorTheFont)
+{
+    TcwEdit* first = NewEditor(dtJava);
+    TcwEdit* second = NewEditor(dtText);
+    frame->SetEditorFontName("DejaVu Serif");
+    SetFontSize(frame->Font, 20, frame->PixelsPerInch);
+    EXPECT_NE(first->font().family(), "DejaVu Serif");
+    frame->SaveSettings();
+    for (TcwEdit* editor : {first, second}) {
+        EXPECT_EQ(editor->font().family(), "DejaVu Serif");
+        EXPECT_EQ(editor->font().pixelSize(), frame->Font.pixelSize());
+    }
+}
