@@ -182,9 +182,14 @@ void TcwEdit::closeEvent(QCloseEvent* event)
 
 void TcwEdit::changeEvent(QEvent* event)
 {
-    // The text takes its font from the window.
-    if (event->type() == QEvent::FontChange)
-        memText->setFont(font());
+    // The text takes its font from the window. Scintilla sizes its styles in
+    // points, so a font given in pixels is handed over in points.
+    if (event->type() == QEvent::FontChange) {
+        QFont textFont = font();
+        if (textFont.pixelSize() > 0)
+            textFont.setPointSizeF(textFont.pixelSize() * 72.0 / logicalDpiY());
+        memText->setFont(textFont);
+    }
     QMdiSubWindow::changeEvent(event);
 }
 

@@ -86,6 +86,8 @@ void TfrmMain::ConnectHandlers()
     bind(mnuWindowArrange, triggered, &TfrmMain::mnuWindowArrangeClick);
     bind(mnuWindowMinimize, triggered, &TfrmMain::mnuWindowMinimizeClick);
     bind(cmdJava, clicked, &TfrmMain::cmdJavaClick);
+    bind(mnuEditSettings, triggered, &TfrmMain::mnuEditSettingsClick);
+    bind(mnuHelpAbout, triggered, &TfrmMain::mnuHelpAboutClick);
     connect(mnuWindow, &QMenu::aboutToShow, this, Guarded([this] { mnuWindowAboutToShow(); }));
 }
 

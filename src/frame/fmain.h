@@ -71,6 +71,8 @@ public:
     void mnuWindowArrangeClick();
     void mnuWindowMinimizeClick();
     void cmdJavaClick();
+    void mnuEditSettingsClick();
+    void mnuHelpAboutClick();
 
     // The active editor window, or null.
     TcwEdit* ActiveEditor() const;

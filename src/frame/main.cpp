@@ -1,6 +1,9 @@
 #include "application.h"
 #include "derrors.h"
 #include "fmain.h"
+#include "formresources.h"
+
+#include <QIcon>
 
 #include <QScreen>
 
@@ -10,6 +13,8 @@ int main(int argc, char** argv)
 {
     zj::TApplication application(argc, argv);
     zj::SetApplicationTitle(QStringLiteral("Zorvane Java Editor"));
+    zj::InitFormResources();
+    application.setWindowIcon(QIcon(QStringLiteral(":/MAINICON")));
     // The command line is not read: a file named there is not opened.
     auto frame = std::make_unique<zj::TfrmMain>();
     auto errors = std::make_unique<zj::TdlgErrors>();

@@ -1,0 +1,216 @@
+#include "cedit.h"
+#include "dabout.h"
+#include "dsettings.h"
+#include "editorfont.h"
+#include "filedialogs.h"
+#include "fmain.h"
+#include "guitest.h"
+#include "registry.h"
+#include "spinedit.h"
+#include "zidarodadefs.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+
+using namespace zj;
+
+namespace {
+
+class Dialogs : public GuiTest {
+protected:
+    // Acts on the settings dialog as soon as the frame shows it.
+    void WithSettings(std::function<void(TdlgSettings*)> act)
+    {
+        QTimer::singleShot(0, [act] {
+            auto* dialog = qobject_cast<TdlgSettings*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            act(dialog);
+        });
+        frame->mnuEditSettingsClick();
+    }
+    static void TypeInto(TSpinEdit* field, const QString& text)
+    {
+        field->Editor()->selectAll();
+        QTest::keyClick(field->Editor(), Qt::Key_Delete);
+        QTest::keyClicks(field->Editor(), text);
+    }
+    static void Leave(TSpinEdit* field)
+    {
+        QFocusEvent out(QEvent::FocusOut);
+        QApplication::sendEvent(field->Editor(), &out);
+    }
+};
+
+} // namespace
+
+TEST_F(Dialogs, OkWithoutChangesStoresTheSameValuesAndReappliesTheFont)
+{
+    TcwEdit* editor = NewEditor(dtJava);
+    editor->setFont(QFont("DejaVu Serif", 30));
+    const std::string before = Get(RegistryFileName());
+    WithSettings([](TdlgSettings* dialog) {
+        EXPECT_EQ(dialog->windowTitle(), "Settings");
+        EXPECT_EQ(dialog->PageControl->currentWidget(), dialog->tsDisplay);
+        EXPECT_EQ(dialog->spnFontSize->Text(), "8");
+        EXPECT_FALSE(dialog->chkShowCompile->isVisibleTo(dialog));
+        dialog->cmdOK->click();
+    });
+    EXPECT_EQ(Get(RegistryFileName()), before);
+    EXPECT_EQ(editor->font(), frame->Font);
+}
+
+TEST_F(Dialogs, CancelAfterAChangeWritesNothing)
+{
+    const std::string before = Get(RegistryFileName());
+    const QFont font = frame->Font;
+    WithSettings([](TdlgSettings* dialog) {
+        dialog->spnFontSize->SetValue(20);
+        dialog->edtJavac->clear();
+        dialog->cmdCancel->click();
+    });
+    EXPECT_EQ(Get(RegistryFileName()), before);
+    EXPECT_EQ(frame->Font, font);
+}
+
+TEST_F(Dialogs, ANameThatIsNoFileBlocksEveryWayOfClosing)
+{
+    std::filesystem::create_directory(dir / "jdk");
+    Put(Path("javac"), "");
+    JavaCompilerPath = Path("javac");
+    TcwEdit* editor = NewEditor(dtJava);
+    Type(editor, "class A {}");
+    EXPECT_TRUE(frame->cmdJava->isEnabled());
+    WithSettings([this](TdlgSettings* dialog) {
+        for (const std::string& bad : {Path("missing"), Path("jdk"), Path("javac") + " -g"}) {
+            dialog->edtJavac->setText(QString::fromStdString(bad));
+            dialog->cmdOK->click();
+            dialog->cmdCancel->click();
+            QTest::keyClick(dialog, Qt::Key_Escape);
+            dialog->close();
+            EXPECT_TRUE(dialog->isVisible()) << bad;
+        }
+        EXPECT_TRUE(asked.empty()) << "refused silently";
+        dialog->edtJavac->clear();
+        dialog->cmdOK->click();
+    });
+    EXPECT_TRUE(JavaCompilerPath.empty());
+    Type(editor, " ");
+    EXPECT_FALSE(frame->cmdJava->isEnabled());
+}
+
+TEST_F(Dialogs, SizeFieldKeepsTypedValuesUntilLeft)
+{
+    TdlgSettings dialog(frame, "Courier", 8);
+    dialog.show();
+    TSpinEdit* size = dialog.spnFontSize;
+    TypeInto(size, "100");
+    EXPECT_EQ(size->Value(), 100);
+    EXPECT_EQ(dialog.pnlSample->font().pointSize(), 100);
+    Leave(size);
+    EXPECT_EQ(size->Text(), "72");
+    EXPECT_EQ(dialog.pnlSample->font().pointSize(), 72);
+    TypeInto(size, "3");
+    Leave(size);
+    EXPECT_EQ(size->Text(), "6");
+    QTest::keyClick(size->Editor(), Qt::Key_Down);
+    EXPECT_EQ(size->Text(), "6");
+    QTest::keyClick(size->Editor(), Qt::Key_Up);
+    EXPECT_EQ(size->Text(), "7");
+    TypeInto(size, "1x");
+    EXPECT_EQ(size->Text(), "1");
+    EXPECT_EQ(beeps, 1) << "a letter is refused with the beep";
+    for (const char* text : {"", "-", "1.5"}) {
+        TypeInto(size, text);
+        EXPECT_EQ(size->Value(), 6) << text;
+    }
+}
+
+TEST_F(Dialogs, EmptySizeCountsAsSixOnOk)
+{
+    WithSettings([](TdlgSettings* dialog) {
+        dialog->spnFontSize->Editor()->clear();
+        dialog->cmdOK->click();
+    });
+    EXPECT_EQ(FontSize(frame->Font, frame->PixelsPerInch), 6);
+    EXPECT_NE(Get(RegistryFileName()).find("\"FontSize\"=dword:00000006"), std::string::npos);
+}
+
+TEST_F(Dialogs, UnknownFontKeepsItsNameButTakesSizeAndCompiler)
+{
+    frame->SetEditorFontName("No Such Typeface");
+    Put(Path("javac"), "");
+    WithSettings([this](TdlgSettings* dialog) {
+        EXPECT_EQ(dialog->cmbFontName->currentIndex(), -1);
+        dialog->spnFontSize->SetValue(12);
+        dialog->edtJavac->setText(QString::fromStdString(Path("javac")));
+        dialog->cmdOK->click();
+    });
+    EXPECT_EQ(frame->Font.family(), "No Such Typeface");
+    EXPECT_EQ(FontSize(frame->Font, frame->PixelsPerInch), 12);
+    EXPECT_EQ(JavaCompilerPath, Path("javac"));
+}
+
+TEST_F(Dialogs, FontListIsSortedAndPickingChangesOnlyTheSample)
+{
+    TcwEdit* editor = NewEditor(dtText);
+    const QFont editorFont = editor->font();
+    TdlgSettings dialog(frame, "dejavu sans", 8);
+    QStringList names;
+    for (int i = 0; i < dialog.cmbFontName->count(); ++i)
+        names << dialog.cmbFontName->itemText(i);
+    ASSERT_FALSE(names.isEmpty());
+    for (int i = 1; i < names.size(); ++i)
+        EXPECT_LE(names[i - 1].compare(names[i], Qt::CaseInsensitive), 0);
+    EXPECT_EQ(dialog.cmbFontName->currentText(), "DejaVu Sans") << "matched ignoring case";
+    dialog.cmbFontName->setCurrentIndex(names.indexOf("DejaVu Serif"));
+    dialog.cmbFontNameChange();
+    EXPECT_EQ(dialog.pnlSample->font().family(), "DejaVu Serif");
+    EXPECT_EQ(editor->font(), editorFont);
+}
+
+TEST_F(Dialogs, BrowsingStartsFromTheCompilersNameAndCancelKeepsTheField)
+{
+    TdlgSettings dialog(frame, "Courier", 8);
+    dialog.edtJavac->setText("/old/javac");
+    std::vector<QString> names;
+    int index = 0;
+    TOpenDialog::ExecuteHook = [&](TOpenDialog& open) {
+        names.push_back(open.FileName);
+        index = open.FilterIndex;
+        if (names.size() == 1) {
+            open.FileName = "/jdk/bin/javac";
+            open.FilterIndex = 2;
+            return true;
+        }
+        return false;
+    };
+    dialog.cmdBrowseJavacClick();
+    EXPECT_EQ(dialog.edtJavac->text(), "/jdk/bin/javac");
+    dialog.cmdBrowseJavacClick();
+    EXPECT_EQ(dialog.edtJavac->text(), "/jdk/bin/javac");
+    ASSERT_EQ(names.size(), 2u);
+    EXPECT_EQ(names[1], "javac.exe");
+    EXPECT_EQ(index, 2) << "starts on the filter last confirmed";
+    EXPECT_TRUE(dialog.dlgOpen->Filter.startsWith("java compiler|javac.exe"));
+}
+
+TEST_F(Dialogs, AboutBoxShowsTheTitleUnderItsOwnCaption)
+{
+    for (int i = 0; i < 2; ++i) {
+        QTimer::singleShot(0, [] {
+            auto* about = qobject_cast<TdlgAbout*>(QApplication::activeModalWidget());
+            ASSERT_NE(about, nullptr);
+            EXPECT_EQ(about->windowTitle(), "About Zorvane's Java Editor");
+            EXPECT_EQ(about->lblTitle->text(), "Zorvane Java Editor");
+            EXPECT_EQ(about->lblVersion->text(), "Version 1.00");
+            EXPECT_FALSE(about->imgIcon->pixmap().isNull());
+            EXPECT_FALSE(about->lblSupport->text().isEmpty());
+            about->cmdOK->click();
+        });
+        frame->mnuHelpAbout->trigger();
+    }
+}
