@@ -55,9 +55,13 @@ void Prepare(QFileDialog& dialog, const TFileDialog& source)
 void TakeResult(const QFileDialog& dialog, TFileDialog& target)
 {
     target.FileName = QDir::toNativeSeparators(dialog.selectedFiles().value(0));
-    int index = TFileDialog::NameFilters(target.Filter).indexOf(dialog.selectedNameFilter());
-    if (index >= 0)
-        target.FilterIndex = index + 1;
+    // With the details hidden, Qt names the chosen filter by its description.
+    const QString chosen = dialog.selectedNameFilter();
+    const QStringList filters = TFileDialog::NameFilters(target.Filter);
+    const QStringList parts = target.Filter.split(QLatin1Char('|'));
+    for (int i = 0; i < filters.size(); ++i)
+        if (filters[i] == chosen || parts[2 * i] == chosen)
+            target.FilterIndex = i + 1;
 }
 
 } // namespace
