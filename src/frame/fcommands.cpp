@@ -13,6 +13,18 @@
 
 namespace zj {
 
+namespace {
+
+// The commands that act on the active document do nothing without one.
+template <class Method>
+void OnActive(TcwEdit* editor, Method method)
+{
+    if (editor)
+        (editor->*method)();
+}
+
+} // namespace
+
 void TfrmMain::UpdateMenuItems()
 {
     const bool anyWindow = !ClientArea->subWindowList().isEmpty();
@@ -83,20 +95,17 @@ void TfrmMain::OpenDoc()
 
 void TfrmMain::CloseDoc()
 {
-    if (TcwEdit* editor = ActiveEditor())
-        editor->close();
+    OnActive(ActiveEditor(), &TcwEdit::close);
 }
 
 void TfrmMain::SaveDoc()
 {
-    if (TcwEdit* editor = ActiveEditor())
-        editor->Save();
+    OnActive(ActiveEditor(), &TcwEdit::Save);
 }
 
 void TfrmMain::SaveDocAs()
 {
-    if (TcwEdit* editor = ActiveEditor())
-        editor->SaveAs();
+    OnActive(ActiveEditor(), &TcwEdit::SaveAs);
 }
 
 void TfrmMain::SaveAllDocs()
@@ -113,32 +122,27 @@ void TfrmMain::ExitApp()
 
 void TfrmMain::EditUndo()
 {
-    if (TcwEdit* editor = ActiveEditor())
-        editor->Undo();
+    OnActive(ActiveEditor(), &TcwEdit::Undo);
 }
 
 void TfrmMain::EditCut()
 {
-    if (TcwEdit* editor = ActiveEditor())
-        editor->doCut();
+    OnActive(ActiveEditor(), &TcwEdit::doCut);
 }
 
 void TfrmMain::EditCopy()
 {
-    if (TcwEdit* editor = ActiveEditor())
-        editor->doCopy();
+    OnActive(ActiveEditor(), &TcwEdit::doCopy);
 }
 
 void TfrmMain::EditPaste()
 {
-    if (TcwEdit* editor = ActiveEditor())
-        editor->doPaste();
+    OnActive(ActiveEditor(), &TcwEdit::doPaste);
 }
 
 void TfrmMain::mnuEditDeleteClick()
 {
-    if (TcwEdit* editor = ActiveEditor())
-        editor->doDelete();
+    OnActive(ActiveEditor(), &TcwEdit::doDelete);
 }
 
 void TfrmMain::mnuWindowCascadeClick()
