@@ -5,6 +5,7 @@
 #include "editorfont.h"
 #include "filedialogs.h"
 #include "formresources.h"
+#include "registry.h"
 #include "sysutils.h"
 
 #include <QApplication>
@@ -86,6 +87,7 @@ void TfrmMain::ConnectHandlers()
     bind(mnuWindowArrange, triggered, &TfrmMain::mnuWindowArrangeClick);
     bind(mnuWindowMinimize, triggered, &TfrmMain::mnuWindowMinimizeClick);
     bind(cmdJava, clicked, &TfrmMain::cmdJavaClick);
+    bind(cmdBrowser, clicked, &TfrmMain::cmdBrowserClick);
     bind(mnuEditSettings, triggered, &TfrmMain::mnuEditSettingsClick);
     bind(mnuHelpAbout, triggered, &TfrmMain::mnuHelpAboutClick);
     connect(mnuWindow, &QMenu::aboutToShow, this, Guarded([this] { mnuWindowAboutToShow(); }));
@@ -97,6 +99,14 @@ void TfrmMain::FormCreate()
     BrowserExe.clear();
     ShowCompileWindow = false;
     UntitledCount = 0;
+    // A broken association is reported and the editor starts without a browser.
+    try {
+        FindBrowser();
+    } catch (const ERegistryFileError&) {
+        // The settings, read next from the same file, report it once.
+    } catch (const std::exception& error) {
+        HandleException(error);
+    }
     DocTypes = std::make_unique<TDocTypeList>();
     cmbDocType->clear();
     for (int i = 0; i < DocTypes->Count(); ++i)

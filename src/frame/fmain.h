@@ -71,6 +71,10 @@ public:
     void mnuWindowArrangeClick();
     void mnuWindowMinimizeClick();
     void cmdJavaClick();
+    // Reads the .html association into BrowserCommand and BrowserExe; true
+    // when an open command was found.
+    bool FindBrowser();
+    void cmdBrowserClick();
     void mnuEditSettingsClick();
     void mnuHelpAboutClick();
 
@@ -105,6 +109,8 @@ private:
     QMetaObject::Connection activeFormWatch_;
     QPointer<QWidget> activeForm_;
     QList<QAction*> windowList_;
+    // Whether the last FindBrowser read a command with a file placeholder.
+    bool browserTakesFile_ = false;
 };
 
 // The one frame of the program.

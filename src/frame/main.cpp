@@ -1,4 +1,5 @@
 #include "application.h"
+#include "classesroot_gio.h"
 #include "derrors.h"
 #include "fmain.h"
 #include "formresources.h"
@@ -15,6 +16,10 @@ int main(int argc, char** argv)
     zj::SetApplicationTitle(QStringLiteral("Zorvane Java Editor"));
     zj::InitFormResources();
     application.setWindowIcon(QIcon(QStringLiteral(":/MAINICON")));
+#ifndef _WIN32
+    // Off Windows the .html association is the desktop's.
+    zj::SetClassesRootSource(zj::DesktopClassesRoot());
+#endif
     // The command line is not read: a file named there is not opened.
     auto frame = std::make_unique<zj::TfrmMain>();
     auto errors = std::make_unique<zj::TdlgErrors>();

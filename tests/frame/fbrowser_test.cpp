@@ -1,0 +1,202 @@
+// The browser command against associations made by the tests. A process of its
+// own: the desktop library reads the XDG folders once, so they are set first.
+#include "cedit.h"
+#include "classesroot_gio.h"
+#include "fmain.h"
+#include "guitest.h"
+#include "registry.h"
+#include "richedit.h"
+#include "zidarodadefs.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace zj;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Desktop {
+    fs::path root = fs::temp_directory_path() / ("zj_desktop_" + std::to_string(::getpid()));
+    fs::path apps = root / "data" / "applications";
+    std::string browser = (root / "bin" / "zjbrowser").string();
+    std::shared_ptr<TClassesRootSource> source = DesktopClassesRoot();
+
+    Desktop()
+    {
+        fs::create_directories(apps);
+        fs::create_directories(root / "bin");
+        ::setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
+        ::setenv("XDG_DATA_DIRS", (root / "none").c_str(), 1);
+        ::setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
+        ::setenv("XDG_CONFIG_DIRS", (root / "none").c_str(), 1);
+        ::unsetenv("XDG_CURRENT_DESKTOP");
+        // The desktop skips an entry whose program is not on PATH.
+        ::setenv("PATH", ((root / "bin").string() + ":" + std::getenv("PATH")).c_str(), 1);
+        source->KeyExists(".html");
+    }
+    ~Desktop() { fs::remove_all(root); }
+} desktop;
+
+class Browser : public GuiTest {
+protected:
+    void SetUp() override
+    {
+        SetClassesRootSource(desktop.source);
+        GuiTest::SetUp();
+    }
+    void TearDown() override
+    {
+        GuiTest::TearDown();
+        SetClassesRootSource(nullptr);
+    }
+
+    // A browser that writes its arguments, one a line, to dir/args.
+    std::string Script(const std::string& path)
+    {
+        Put(path, "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + Path("part") + "' && mv '" + Path("part") + "' '"
+                      + Path("args") + "'\n");
+        ::chmod(path.c_str(), 0755);
+        return path;
+    }
+    std::string Recorded()
+    {
+        for (int i = 0; i < 200 && !fs::exists(Path("args")); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        return Get(Path("args"));
+    }
+    // The desktop library notices changed files a moment later.
+    void Associate(bool on)
+    {
+        fs::remove(desktop.apps / "mimeapps.list");
+        if (on) {
+            Script(desktop.browser);
+            Put((desktop.apps / "zjbrowser.desktop").string(),
+                "[Desktop Entry]\nType=Application\nName=Browser\nExec=zjbrowser %u\n");
+            Put((desktop.apps / "mimeapps.list").string(), "[Default Applications]\ntext/html=zjbrowser.desktop\n");
+        }
+        const auto current = [] { return desktop.source->Value(".html", "").has_value(); };
+        for (int i = 0; i < 200 && current() != on; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        ASSERT_EQ(current(), on);
+    }
+    // The editor's own registry file, with the open command for .html given there.
+    static void OpenCommand(const std::string& command, bool withCommandKey = true)
+    {
+        std::string escaped;
+        for (char c : command)
+            escaped += c == '"' || c == '\\' ? std::string("\\") + c : std::string(1, c);
+        fs::create_directories(fs::path(RegistryFileName()).parent_path());
+        Put(RegistryFileName(), "REGEDIT4\n\n[HKEY_CLASSES_ROOT\\.html]\n@=\"zjother\"\n\n"
+                                "[HKEY_CLASSES_ROOT\\zjother\\shell\\open]\n\n"
+                                + (withCommandKey ? "[HKEY_CLASSES_ROOT\\zjother\\shell\\open\\command]\n@=\""
+                                                        + escaped + "\"\n"
+                                                  : std::string()));
+    }
+    TcwEdit* SavedDocument(const std::string& name)
+    {
+        Put(Path(name), "<p>");
+        openNames.push_back(Path(name));
+        frame->OpenDoc();
+        Settle();
+        return frame->ActiveEditor();
+    }
+    QString Status() const { return frame->StatusBar->currentMessage(); }
+};
+
+} // namespace
+
+TEST_F(Browser, TheDesktopsAssociationFoundAtStartUpOpensTheSavedDocument)
+{
+    Associate(false);
+    Restart();
+    Type(NewEditor(dtHtml), "<p>");
+    EXPECT_FALSE(frame->cmdBrowser->isEnabled());
+    frame->cmdBrowserClick();
+    EXPECT_TRUE(asked.empty());
+
+    Associate(true);
+    Restart();
+    EXPECT_EQ(frame->BrowserCommand, desktop.browser + " \"%s\"");
+    EXPECT_EQ(BrowserExe, desktop.browser + " ");
+    fs::create_directory(dir / "my work");
+    const std::string name = Path("my work/say \"hi\"; $(touch pwned) 100%.html");
+    TcwEdit* editor = SavedDocument("my work/say \"hi\"; $(touch pwned) 100%.html");
+    EXPECT_TRUE(frame->cmdBrowser->isEnabled());
+    Type(editor, "x");
+    answers = {mrCancel, mrOk};
+    frame->cmdBrowser->click();
+    EXPECT_TRUE(editor->memText->Modified());
+    EXPECT_FALSE(fs::exists(Path("args")));
+    frame->StatusBar->showMessage("before");
+    frame->cmdBrowser->click();
+    EXPECT_EQ(Recorded(), name + "\n");
+    EXPECT_EQ(Get(name), "x<p>");
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[1].Text, QString::fromStdString("'" + name + "' has been changed. The document must be saved "
+                                                    "before it can be loaded into your browser."));
+    EXPECT_EQ(Status(), "before");
+    EXPECT_EQ(beeps, 0);
+    EXPECT_FALSE(fs::exists("pwned"));
+}
+
+TEST_F(Browser, TheRegistryFileComesFirstAndFailuresStartNothing)
+{
+    Associate(true);
+    const std::string other = Script(Path("other"));
+    OpenCommand(other + " %1");
+    Restart();
+    EXPECT_EQ(BrowserExe, other);
+    SavedDocument("notes.txt");
+    frame->cmdBrowser->click();
+    EXPECT_EQ(Recorded(), Path("notes.txt") + "\n");
+
+    // A second "%1" has no argument to fill it.
+    fs::remove(Path("args"));
+    OpenCommand(other + " \"%1\" \"%1\"");
+    answers = {mrOk};
+    frame->cmdBrowser->click();
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].Text, QString::fromStdString("No argument for format '" + other + " \"%s\" \"%1\"'."));
+
+    // The browser has been removed since start-up.
+    OpenCommand(other + " %1");
+    fs::remove(other);
+    frame->cmdBrowser->click();
+    EXPECT_EQ(Status(), "Couldn't start web browser.");
+    EXPECT_EQ(beeps, 1);
+    frame->UpdateMenuItems();
+    EXPECT_FALSE(frame->cmdBrowser->isEnabled());
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_FALSE(fs::exists(Path("args")));
+}
+
+TEST_F(Browser, ACommandWithoutAPlaceForTheFileStartsNothing)
+{
+    const std::string other = Script(Path("other"));
+    OpenCommand(other + " --home");
+    Restart();
+    EXPECT_EQ(frame->BrowserCommand, other + " --home");
+    SavedDocument("page.html");
+    EXPECT_FALSE(frame->cmdBrowser->isEnabled());
+    frame->cmdBrowserClick();
+    EXPECT_EQ(Status(), "Couldn't start web browser.");
+
+    // The command key has gone since the last lookup: its old command is not used.
+    OpenCommand(other + " %1");
+    ASSERT_TRUE(frame->FindBrowser());
+    OpenCommand("", false);
+    frame->StatusBar->clearMessage();
+    EXPECT_TRUE(frame->FindBrowser());
+    EXPECT_EQ(frame->BrowserCommand, other + " %s");
+    frame->cmdBrowserClick();
+    EXPECT_EQ(Status(), "Couldn't start web browser.");
+    EXPECT_EQ(beeps, 2);
+    EXPECT_TRUE(asked.empty());
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_FALSE(fs::exists(Path("args")));
+}
