@@ -1,5 +1,6 @@
 #pragma once
 
+#include "finddialogs.h"
 #include "zidarodadefs.h"
 
 #include <QMdiSubWindow>
@@ -51,6 +52,16 @@ public:
     void Undo();
     void RememberCaret();
 
+    // Selects the next occurrence of text after the caret or a selected
+    // occurrence, wrapping round once to the start of the text; false, with
+    // "Can't find" in the status bar and a beep, when there is none.
+    bool FindNext(const QString& text, bool wholeWord, bool matchCase);
+    // The Replace and Replace All buttons of the replace dialog, with its
+    // held texts and options.
+    void Replace(const QString& findText, const QString& replaceText, TFindOptions options);
+    // Replaces the selection with text and leaves the caret after it.
+    void ReplaceSelection(const QString& replaceText);
+
     void FormCreate();
     void FormCloseQuery(bool& canClose);
     void doCut();
@@ -67,6 +78,13 @@ protected:
 
 private:
     void WriteText(const std::string& fileName);
+    // A move of the search, whose selection change is handled at once.
+    void Select(int start, int length);
+    // Whether the selection is an occurrence of text: equal with the ASCII
+    // letters folded when foldAscii, or equal by the search's case rule.
+    bool SelectionIs(const std::string& text, bool foldAscii, bool matchCase);
+    void ReplaceAll(const std::string& findBytes, const std::string& replaceBytes, bool selected,
+                    bool wholeWord, bool matchCase);
 
     IEditorHost& host_;
 };

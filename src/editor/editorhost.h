@@ -2,6 +2,8 @@
 
 #include "zidarodadefs.h"
 
+#include <QString>
+
 namespace zj {
 
 class TcwEdit;
@@ -17,6 +19,8 @@ public:
     virtual TSaveDialog& SaveDialog() = 0;
     virtual bool ExecuteSaveDialog(TDocType docType) = 0;
     virtual void UpdateMenuItems() = 0;
+    // Writes the status bar's single text (the outcome of a search).
+    virtual void ShowStatus(const QString& text) = 0;
     // Makes the new window a visible child of the frame.
     virtual void AddEditor(TcwEdit* editor) = 0;
 

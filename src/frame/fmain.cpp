@@ -35,6 +35,7 @@ TfrmMain::TfrmMain()
         "All files (*.*)|*.*");
     dlgOpen->Filter = filter;
     dlgSave->Filter = filter;
+    CreateSearchDialogs();
     ConnectHandlers();
     try {
         FormCreate();
@@ -88,6 +89,12 @@ void TfrmMain::ConnectHandlers()
     bind(mnuWindowMinimize, triggered, &TfrmMain::mnuWindowMinimizeClick);
     bind(cmdJava, clicked, &TfrmMain::cmdJavaClick);
     bind(cmdBrowser, clicked, &TfrmMain::cmdBrowserClick);
+    bind(mnuSearchFind, triggered, &TfrmMain::SearchFind);
+    bind(cmdFind, clicked, &TfrmMain::SearchFind);
+    bind(mnuSearchFindNext, triggered, &TfrmMain::SearchFindNext);
+    bind(cmdFindNext, clicked, &TfrmMain::SearchFindNext);
+    bind(mnuSearchReplace, triggered, &TfrmMain::SearchReplace);
+    bind(cmdReplace, clicked, &TfrmMain::SearchReplace);
     bind(mnuEditSettings, triggered, &TfrmMain::mnuEditSettingsClick);
     bind(mnuHelpAbout, triggered, &TfrmMain::mnuHelpAboutClick);
     connect(mnuWindow, &QMenu::aboutToShow, this, Guarded([this] { mnuWindowAboutToShow(); }));

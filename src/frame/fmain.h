@@ -14,7 +14,9 @@
 namespace zj {
 
 class TcwEdit;
+class TFindDialog;
 class TOpenDialog;
+class TReplaceDialog;
 class TSaveDialog;
 
 // The frame: holds every editor window, carries the menus, the toolbar, the
@@ -37,6 +39,9 @@ public:
 
     std::unique_ptr<TOpenDialog> dlgOpen;
     std::unique_ptr<TSaveDialog> dlgSave;
+    // Modeless, children of the frame.
+    TFindDialog* dlgFind;
+    TReplaceDialog* dlgReplace;
 
     void FormCreate();
     void FormDestroy();
@@ -77,6 +82,11 @@ public:
     void cmdBrowserClick();
     void mnuEditSettingsClick();
     void mnuHelpAboutClick();
+    void SearchFind();
+    void SearchFindNext();
+    void SearchReplace();
+    void dlgFindFind(TFindDialog* sender);
+    void dlgReplaceReplace();
 
     // The active editor window, or null.
     TcwEdit* ActiveEditor() const;
@@ -89,6 +99,7 @@ public:
     TSaveDialog& SaveDialog() override { return *dlgSave; }
     void UpdateMenuItems() override;
     void AddEditor(TcwEdit* editor) override;
+    void ShowStatus(const QString& text) override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -96,6 +107,7 @@ protected:
 
 private:
     void ConnectHandlers();
+    void CreateSearchDialogs();
     // The form that holds widget: its editor window, or its top-level window.
     QWidget* FormOf(QWidget* widget) const;
     void ActiveFormChanged(QWidget* form);

@@ -155,8 +155,9 @@ void TRichEdit::ReplaceSel(std::string_view text)
     const int start = SelStart();
     SendScintilla(SCI_SETTARGETRANGE, static_cast<unsigned long>(start), static_cast<long>(start + SelLength()));
     SendScintilla(SCI_REPLACETARGET, static_cast<uintptr_t>(text.size()), text.data());
-    const int end = start + static_cast<int>(text.size());
-    SendScintilla(SCI_SETSEL, static_cast<unsigned long>(end), static_cast<long>(end));
+    // The target ends after what was inserted: nothing in a read-only text.
+    const long end = SendScintilla(SCI_GETTARGETEND);
+    SendScintilla(SCI_SETSEL, static_cast<unsigned long>(end), end);
 }
 
 bool TRichEdit::Modified() const
@@ -169,15 +170,6 @@ void TRichEdit::SetModified(bool modified)
     forcedModified_ = modified;
     if (!modified)
         SendScintilla(SCI_SETSAVEPOINT);
-}
-
-int TRichEdit::FindText(std::string_view text, int start, int end, bool wholeWord, bool matchCase) const
-{
-    int flags = (wholeWord ? SCFIND_WHOLEWORD : 0) | (matchCase ? SCFIND_MATCHCASE : 0);
-    SendScintilla(SCI_SETSEARCHFLAGS, static_cast<unsigned long>(flags));
-    SendScintilla(SCI_SETTARGETRANGE, static_cast<unsigned long>(start), static_cast<long>(end));
-    return static_cast<int>(
-        SendScintilla(SCI_SEARCHINTARGET, static_cast<uintptr_t>(text.size()), text.data()));
 }
 
 } // namespace zj

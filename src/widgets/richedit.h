@@ -4,8 +4,16 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zj {
+
+// An occurrence of a search text: byte offsets of its start and its end.
+struct TFound {
+    int Start = -1;
+    int End = -1;
+    explicit operator bool() const { return Start >= 0; }
+};
 
 // The plain-text edit control: typed access to the Scintilla messages the
 // editor needs, so no handler sends raw messages itself. The text is bytes;
@@ -38,8 +46,22 @@ public:
     bool Modified() const;
     void SetModified(bool modified);
 
-    // The first occurrence of text lying wholly in [start, end), or -1.
-    int FindText(std::string_view text, int start, int end, bool wholeWord, bool matchCase) const;
+    // The bytes a search or replacement text has in this document: UTF-8 in a
+    // UTF-8 document, Latin-1 in an 8-bit one, which is how the control shows
+    // its bytes. A character beyond Latin-1 becomes '?' there and clears exact.
+    std::string ToBytes(const QString& text, bool& exact) const;
+
+    // The first occurrence of text lying wholly in [start, end). Whole words
+    // and exact matches are Scintilla's; when the case does not matter every
+    // letter is folded, not only ASCII ones, so an occurrence can differ in
+    // length from text.
+    TFound FindText(std::string_view text, int start, int end, bool wholeWord, bool matchCase);
+    // The occurrences in [start, end) that FindText finds one after the other,
+    // each search going on at the end of the one before. Linear in the range.
+    std::vector<TFound> FindAll(std::string_view text, int start, int end, bool wholeWord, bool matchCase);
+    // Replaces every range (in order, not overlapping) with text, without
+    // repainting in between. The caller groups it into an undo step.
+    void ReplaceRanges(const std::vector<TFound>& ranges, std::string_view text);
 
 signals:
     // Every change of the caret or the selection, typing included.
