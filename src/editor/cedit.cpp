@@ -163,7 +163,7 @@ void TcwEdit::FormCloseQuery(bool& canClose)
     canClose = QuerySave();
 }
 
-void TcwEdit::closeEvent(QCloseEvent* event)
+bool TcwEdit::CanClose()
 {
     bool canClose = true;
     try {
@@ -173,7 +173,12 @@ void TcwEdit::closeEvent(QCloseEvent* event)
         canClose = false;
         HandleException(error);
     }
-    if (!canClose) {
+    return canClose;
+}
+
+void TcwEdit::closeEvent(QCloseEvent* event)
+{
+    if (!CanClose()) {
         event->ignore();
         return;
     }

@@ -64,6 +64,8 @@ public:
 
     void FormCreate();
     void FormCloseQuery(bool& canClose);
+    // The close query with its errors shown; an error counts as a refusal.
+    bool CanClose();
     void doCut();
     void doCopy();
     void doPaste();

@@ -4,22 +4,11 @@
 #include "editorhost.h"
 #include "msgdialogs.h"
 #include "richedit.h"
+#include "sysutils.h"
 
 #include <algorithm>
 
 namespace zj {
-
-namespace {
-
-std::string AsciiUpper(std::string text)
-{
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return text;
-}
-
-} // namespace
 
 void TcwEdit::Select(int start, int length)
 {
@@ -36,7 +25,7 @@ bool TcwEdit::SelectionIs(const std::string& text, bool foldAscii, bool matchCas
     if (length == 0 || text.empty())
         return false;
     const std::string selected = memText->SelText();
-    if (selected == text || (foldAscii && AsciiUpper(selected) == AsciiUpper(text)))
+    if (selected == text || (foldAscii && UpperCaseAscii(selected) == UpperCaseAscii(text)))
         return true;
     // Letters beyond ASCII that the search itself calls equal, as é and É
     // when the case does not matter.

@@ -241,14 +241,7 @@ void TfrmMain::closeEvent(QCloseEvent* event)
     // Every editor agrees first, the most recently active one first; the
     // first refusal keeps the frame and the windows not yet asked open.
     for (TcwEdit* editor : EditorWindows()) {
-        bool canClose = true;
-        try {
-            editor->FormCloseQuery(canClose);
-        } catch (const std::exception& error) {
-            canClose = false;
-            HandleException(error);
-        }
-        if (!canClose) {
+        if (!editor->CanClose()) {
             event->ignore();
             return;
         }
