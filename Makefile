@@ -25,7 +25,9 @@ test: deps build
 	@$(MAKE) --no-print-directory test-windows
 
 # Each run gets a fresh Wine prefix, so no registry state carries over; the
-# overrides keep Wine from asking to install its .NET and HTML engines.
+# overrides keep Wine from asking to install its .NET and HTML engines. Wine's
+# own services can outlive the server's shutdown: whatever still runs in the
+# prefix is ended with it.
 test-windows: deps
 	$(LOCK) cmake -S . -B $(WINBUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
 	  -DZJ_CORE_ONLY=ON -DZJ_BENCH=OFF
@@ -34,7 +36,10 @@ test-windows: deps
 	@set -e; \
 	prefix=$$(mktemp -d "$${TMPDIR:-/tmp}/zj-wine.XXXXXX"); \
 	export WINEPREFIX="$$prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=; \
-	trap '"$(WINESERVER)" -k >/dev/null 2>&1 || true; rm -rf "$$prefix"' EXIT; \
+	trap '"$(WINESERVER)" -k >/dev/null 2>&1 || true; \
+	      for p in $$(grep -lsxzF "WINEPREFIX=$$prefix" /proc/[0-9]*/environ | cut -d/ -f3); do \
+	        [ "$$p" = "$$$$" ] || kill -9 "$$p" 2>/dev/null || true; done; \
+	      rm -rf "$$prefix"' EXIT; \
 	echo "Creating the Wine prefix $$prefix"; \
 	"$(WINE64)" wineboot -i >"$$prefix/wineboot.log" 2>&1 || { cat "$$prefix/wineboot.log"; exit 1; }; \
 	cd $(WINBUILD) && ctest --output-on-failure -j $(JOBS)

@@ -25,22 +25,37 @@ using namespace zj;
 
 TEST(ClassesRoot, KeysOpenOneByOneWithoutBeingCreated)
 {
-    TRegistry reg(HKEY_CLASSES_ROOT);
-    // Wine's own open command for HTML documents.
-    ASSERT_TRUE(reg.OpenKey("htmlfile", false));
-    ASSERT_TRUE(reg.OpenKey("shell", false));
-    ASSERT_TRUE(reg.OpenKey("open", false));
-    ASSERT_TRUE(reg.OpenKey("command", false));
-    EXPECT_NE(reg.ReadString("").find("\"%1\""), std::string::npos) << reg.ReadString("");
+    // An association of our own, so the test does not depend on what a new
+    // Wine prefix happens to hold yet.
+    const std::string cls = "zj-test-" + std::to_string(std::random_device()());
+    const std::string commandKey = cls + "\\shell\\open\\command";
+    HKEY created;
+    ASSERT_EQ(::RegCreateKeyExA(HKEY_CLASSES_ROOT, commandKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                &created, nullptr),
+              ERROR_SUCCESS);
+    const char command[] = "C:\\Browser\\browser.exe \"%1\"";
+    ASSERT_EQ(::RegSetValueExA(created, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command), sizeof command),
+              ERROR_SUCCESS);
+    ::RegCloseKey(created);
 
-    const std::string missing = "zj-missing-" + std::to_string(std::random_device()());
-    EXPECT_FALSE(reg.OpenKey("\\" + missing, false));
-    EXPECT_FALSE(reg.OpenKey("\\htmlfile\\shell\\" + missing, false));
-    EXPECT_EQ(reg.CurrentPath(), "htmlfile\\shell\\open\\command");
-    for (const std::string& key : {missing, "htmlfile\\shell\\" + missing}) {
-        HKEY opened;
-        EXPECT_NE(::RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &opened), ERROR_SUCCESS) << key;
+    {
+        TRegistry reg(HKEY_CLASSES_ROOT);
+        ASSERT_TRUE(reg.OpenKey(cls, false));
+        ASSERT_TRUE(reg.OpenKey("shell", false));
+        ASSERT_TRUE(reg.OpenKey("open", false));
+        ASSERT_TRUE(reg.OpenKey("command", false));
+        EXPECT_EQ(reg.ReadString(""), command);
+
+        const std::string missing = "zj-missing-" + std::to_string(std::random_device()());
+        EXPECT_FALSE(reg.OpenKey("\\" + missing, false));
+        EXPECT_FALSE(reg.OpenKey("\\" + cls + "\\shell\\" + missing, false));
+        EXPECT_EQ(reg.CurrentPath(), commandKey);
+        for (const std::string& key : {missing, cls + "\\shell\\" + missing}) {
+            HKEY opened;
+            EXPECT_NE(::RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &opened), ERROR_SUCCESS) << key;
+        }
     }
+    ::RegDeleteTreeA(HKEY_CLASSES_ROOT, cls.c_str());
 }
 
 #else
