@@ -1,6 +1,8 @@
 #include "cmdline.h"
 #include "dosprocess.h"
 
+#include "ownfolder.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -26,20 +28,10 @@
 #endif
 
 using namespace zj;
+using zj::test::OwnFolder;
 namespace fs = std::filesystem;
 
 namespace {
-
-fs::path OwnFolder()
-{
-#ifdef _WIN32
-    std::wstring name(32768, L'\0');
-    name.resize(GetModuleFileNameW(nullptr, name.data(), static_cast<DWORD>(name.size())));
-    return fs::path(name).parent_path();
-#else
-    return fs::read_symlink("/proc/self/exe").parent_path();
-#endif
-}
 
 std::string Utf8(const fs::path& path)
 {

@@ -2,6 +2,8 @@
 #include "exceptions.h"
 #include "launch.h"
 
+#include "ownfolder.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -15,20 +17,10 @@
 #endif
 
 using namespace zj;
+using zj::test::OwnFolder;
 namespace fs = std::filesystem;
 
 namespace {
-
-fs::path OwnFolder()
-{
-#ifdef _WIN32
-    std::wstring name(32768, L'\0');
-    name.resize(GetModuleFileNameW(nullptr, name.data(), static_cast<DWORD>(name.size())));
-    return fs::path(name).parent_path();
-#else
-    return fs::read_symlink("/proc/self/exe").parent_path();
-#endif
-}
 
 // Starts the child that records its arguments; what it wrote, or "" after ten seconds.
 std::string Recorded(const fs::path& out, const std::string& placeholder, const std::string& fileName)
