@@ -16,15 +16,6 @@ protected:
         Settle();
         return editor;
     }
-    static void Select(TcwEdit* editor, int start, int length)
-    {
-        editor->memText->SetSel(start, length);
-        Settle();
-    }
-    static std::pair<int, int> Selection(TcwEdit* editor)
-    {
-        return {editor->memText->SelStart(), editor->memText->SelLength()};
-    }
     static std::string Text(TcwEdit* editor) { return std::string(editor->memText->Bytes()); }
     QString Status() const { return frame->StatusBar->currentMessage(); }
     using P = std::pair<int, int>;

@@ -97,15 +97,7 @@ protected:
                                                         + escaped + "\"\n"
                                                   : std::string()));
     }
-    TcwEdit* SavedDocument(const std::string& name)
-    {
-        Put(Path(name), "<p>");
-        openNames.push_back(Path(name));
-        frame->OpenDoc();
-        Settle();
-        return frame->ActiveEditor();
-    }
-    QString Status() const { return frame->StatusBar->currentMessage(); }
+    TcwEdit* SavedDocument(const std::string& name) { return OpenSaved(name, "<p>"); }
 };
 
 } // namespace

@@ -24,15 +24,6 @@ protected:
         ::chmod(path.c_str(), 0755);
         return path;
     }
-    TcwEdit* SavedJava(const std::string& name, const std::string& text)
-    {
-        Put(Path(name), text);
-        openNames.push_back(Path(name));
-        frame->OpenDoc();
-        Settle();
-        return frame->ActiveEditor();
-    }
-    QString Status() const { return frame->StatusBar->currentMessage(); }
 };
 
 } // namespace
@@ -43,7 +34,7 @@ TEST_F(Compile, StopsSilentlyWithoutWindowTextOrCompiler)
     frame->cmdJavaClick();
     NewEditor(dtJava);
     frame->cmdJavaClick();
-    TcwEdit* editor = SavedJava("A.java", "class A {}");
+    TcwEdit* editor = OpenSaved("A.java", "class A {}");
     JavaCompilerPath.clear();
     frame->cmdJavaClick();
     EXPECT_TRUE(asked.empty());
@@ -56,7 +47,7 @@ TEST_F(Compile, StopsSilentlyWithoutWindowTextOrCompiler)
 TEST_F(Compile, SavedDocumentIsWrittenAgainAndCompiledWithoutAQuestion)
 {
     JavaCompilerPath = FakeCompiler("javac", "");
-    TcwEdit* editor = SavedJava("A.java", "class A {}");
+    TcwEdit* editor = OpenSaved("A.java", "class A {}");
     Put(Path("A.java"), "changed on disk");
     frame->cmdJavaClick();
     EXPECT_TRUE(asked.empty());
@@ -72,7 +63,7 @@ TEST_F(Compile, SavedDocumentIsWrittenAgainAndCompiledWithoutAQuestion)
 TEST_F(Compile, UnsavedDocumentsAskFirst)
 {
     JavaCompilerPath = FakeCompiler("javac", "");
-    TcwEdit* editor = SavedJava("A.java", "class A {}");
+    TcwEdit* editor = OpenSaved("A.java", "class A {}");
     Type(editor, "x");
     answers.push_back(mrCancel);
     frame->cmdJavaClick();
@@ -99,7 +90,7 @@ TEST_F(Compile, NamesWithBlanksReachTheCompilerWhole)
     std::filesystem::create_directory(dir / "my jdk");
     JavaCompilerPath = FakeCompiler("my jdk/javac", "");
     std::filesystem::create_directory(dir / "my work");
-    SavedJava("my work/Hello World.java", "class A {}");
+    OpenSaved("my work/Hello World.java", "class A {}");
     frame->cmdJavaClick();
     EXPECT_EQ(Get(Path("args")), Path("my work/Hello World.java") + "\n");
     EXPECT_TRUE(Status().endsWith("compiled successfully."));
@@ -108,7 +99,7 @@ TEST_F(Compile, NamesWithBlanksReachTheCompilerWhole)
 TEST_F(Compile, AnyOutputFailsTheCompileAndShowsInTheOutputWindow)
 {
     JavaCompilerPath = FakeCompiler("javac", "echo 'warning: deprecated'");
-    SavedJava("A.java", "class A {}");
+    OpenSaved("A.java", "class A {}");
     frame->cmdJavaClick();
     EXPECT_EQ(Status(), QString::fromStdString("Couldn't compile '" + Path("A.java") + "'."));
     EXPECT_EQ(beeps, 1);
@@ -130,7 +121,7 @@ TEST_F(Compile, ACompilerThatCannotStartShowsTheRunnersError)
     Put(Path("javac"), "not a program");
     ::chmod(Path("javac").c_str(), 0644);
     JavaCompilerPath = Path("javac");
-    SavedJava("A.java", "class A {}");
+    OpenSaved("A.java", "class A {}");
     frame->StatusBar->showMessage("before");
     answers.push_back(mrOk);
     ASSERT_TRUE(frame->cmdJava->isEnabled());
@@ -148,12 +139,12 @@ TEST_F(Compile, RealCompilerEndToEnd)
     if (!std::filesystem::exists(javac))
         GTEST_SKIP() << "no javac on this machine";
     JavaCompilerPath = javac;
-    SavedJava("Good.java", "public class Good { public static void main(String[] a) {} }\n");
+    OpenSaved("Good.java", "public class Good { public static void main(String[] a) {} }\n");
     frame->cmdJavaClick();
     EXPECT_TRUE(Status().endsWith("compiled successfully.")) << Status().toStdString();
     EXPECT_TRUE(std::filesystem::exists(Path("Good.class")));
 
-    SavedJava("Bad.java", "public class Bad { int x = ; }\n");
+    OpenSaved("Bad.java", "public class Bad { int x = ; }\n");
     frame->cmdJavaClick();
     EXPECT_TRUE(Status().startsWith("Couldn't compile")) << Status().toStdString();
     EXPECT_TRUE(dlgErrors->memErrors->toPlainText().contains("error")) << dlgErrors->memErrors->toPlainText().toStdString();

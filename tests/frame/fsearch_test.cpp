@@ -21,15 +21,6 @@ protected:
         Type(editor, text);
         return editor;
     }
-    static void Select(TcwEdit* editor, int start, int length)
-    {
-        editor->memText->SetSel(start, length);
-        Settle();
-    }
-    static std::pair<int, int> Selection(TcwEdit* editor)
-    {
-        return {editor->memText->SelStart(), editor->memText->SelLength()};
-    }
     static void Press(QPushButton* button)
     {
         QTest::mouseClick(button, Qt::LeftButton);

@@ -120,6 +120,31 @@ TcwEdit* GuiTest::NewEditor(int docType)
     return frame->ActiveEditor();
 }
 
+TcwEdit* GuiTest::OpenSaved(const std::string& name, const std::string& text)
+{
+    Put(Path(name), text);
+    openNames.push_back(Path(name));
+    frame->OpenDoc();
+    Settle();
+    return frame->ActiveEditor();
+}
+
+QString GuiTest::Status() const
+{
+    return frame->StatusBar->currentMessage();
+}
+
+void GuiTest::Select(TcwEdit* editor, int start, int length)
+{
+    editor->memText->SetSel(start, length);
+    Settle();
+}
+
+std::pair<int, int> GuiTest::Selection(TcwEdit* editor)
+{
+    return {editor->memText->SelStart(), editor->memText->SelLength()};
+}
+
 void GuiTest::Type(TcwEdit* editor, const QString& text)
 {
     editor->memText->setFocus();

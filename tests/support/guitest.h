@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zj {
@@ -48,6 +49,11 @@ protected:
     // Closes the frame without questions and starts a new one, as a second
     // start of the program would.
     void Restart();
+    // Writes a file and opens it through the Open command.
+    TcwEdit* OpenSaved(const std::string& name, const std::string& text);
+    QString Status() const;
+    static void Select(TcwEdit* editor, int start, int length);
+    static std::pair<int, int> Selection(TcwEdit* editor);
     // Types text into the active editor as the keyboard would.
     static void Type(TcwEdit* editor, const QString& text);
     static void Settle();
