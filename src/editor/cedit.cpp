@@ -19,7 +19,6 @@ namespace zj {
 TcwEdit::TcwEdit(IEditorHost& host) : host_(host)
 {
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(QStringLiteral("New"));
     resize(429, 208);
 
     Panel1 = new QFrame;
@@ -49,22 +48,30 @@ TcwEdit::TcwEdit(IEditorHost& host) : host_(host)
 TcwEdit* TcwEdit::CreateUntitled(IEditorHost& host, TDocType docType, int number)
 {
     auto* editor = new TcwEdit(host);
-    editor->DocType = docType;
+    TIdentity identity = editor->Identity();
+    identity.DocType = docType;
+    editor->SetIdentity(std::move(identity));
     editor->SetUntitledName(number, host.DocTypeList().GetDefaultExt(docType));
     return editor;
 }
 
 void TcwEdit::FormCreate()
 {
-    FileName.clear();
-    DocType = dtOther;
-    Untitled = true;
+    SetIdentity({{}, true, dtOther, QStringLiteral("New")});
+}
+
+void TcwEdit::SetIdentity(TIdentity identity)
+{
+    identity_ = std::move(identity);
+    setWindowTitle(identity_.Caption);
 }
 
 void TcwEdit::SetUntitledName(int number, const std::string& ext)
 {
-    setWindowTitle(QStringLiteral("Untitled_%1.%2").arg(number).arg(FileNameToQt(ext)));
-    Untitled = true;
+    TIdentity identity = identity_;
+    identity.Caption = QStringLiteral("Untitled_%1.%2").arg(number).arg(FileNameToQt(ext));
+    identity.Untitled = true;
+    SetIdentity(std::move(identity));
 }
 
 void TcwEdit::LoadFile(const std::string& fileName)
@@ -77,14 +84,14 @@ void TcwEdit::LoadFile(const std::string& fileName)
     } catch (...) {
         // Nameless and untitled, so no later Save can overwrite the file
         // that could not be read.
-        FileName.clear();
-        Untitled = true;
+        TIdentity identity = identity_;
+        identity.FileName.clear();
+        identity.Untitled = true;
+        SetIdentity(std::move(identity));
         throw;
     }
-    FileName = fileName;
-    DocType = host_.DocTypeList().GetDocType(ExtractFileExt(fileName));
-    setWindowTitle(FileNameToQt(ExtractFileName(fileName)));
-    Untitled = false;
+    SetIdentity({fileName, false, host_.DocTypeList().GetDocType(ExtractFileExt(fileName)),
+                 FileNameToQt(ExtractFileName(fileName))});
     memText->LoadBytes(ToCrLf(data));
     memText->SetModified(false);
     memText->setReadOnly(host_.OpenReadOnly());
@@ -98,21 +105,21 @@ void TcwEdit::WriteText(const std::string& fileName)
 
 bool TcwEdit::Save()
 {
-    if (Untitled)
+    if (Untitled())
         return SaveAs();
-    WriteText(FileName);
+    WriteText(FileName());
     memText->SetModified(false);
     return true;
 }
 
 bool TcwEdit::SaveAs()
 {
-    if (!host_.ExecuteSaveDialog(DocType))
+    if (!host_.ExecuteSaveDialog(DocType()))
         return false;
     TSaveDialog& dialog = host_.SaveDialog();
     std::string name = FileNameFromQt(dialog.FileName);
     if (ExtractFileExt(name).empty()) {
-        name += "." + host_.DocTypeList().GetDefaultExt(DocType);
+        name += "." + host_.DocTypeList().GetDefaultExt(DocType());
         dialog.FileName = FileNameToQt(name);
     }
     if (FileExists(name)) {
@@ -123,11 +130,15 @@ bool TcwEdit::SaveAs()
         if (answer == mrNo)
             return true;
     }
-    FileName = name;
-    WriteText(FileName);
-    LoadFile(FileName);
-    memText->SetModified(false);
-    setWindowTitle(FileNameToQt(ExtractFileName(FileName)));
+    // The name first: a failed write leaves it set, with the caption and the
+    // untitled state as they were.
+    TIdentity identity = identity_;
+    identity.FileName = name;
+    SetIdentity(std::move(identity));
+    WriteText(name);
+    // Reloading takes the kind from the new name, clears the modified state
+    // and captions the window with the name.
+    LoadFile(name);
     return true;
 }
 
@@ -135,7 +146,7 @@ bool TcwEdit::QuerySave()
 {
     if (!memText->Modified())
         return true;
-    TModalResult answer = MessageDlg(QStringLiteral("Save changes to %1?").arg(FileNameToQt(FileName)),
+    TModalResult answer = MessageDlg(QStringLiteral("Save changes to %1?").arg(FileNameToQt(FileName())),
                                      {TMsgDlgBtn::mbYes, TMsgDlgBtn::mbNo, TMsgDlgBtn::mbCancel});
     if (answer == mrCancel)
         return false;
@@ -146,14 +157,14 @@ bool TcwEdit::QuerySave()
 
 bool TcwEdit::IsSaved() const
 {
-    return !Untitled && !memText->Modified();
+    return !Untitled() && !memText->Modified();
 }
 
 void TcwEdit::FormCloseQuery(bool& canClose)
 {
     if (!memText->Modified())
         return;
-    if (Untitled) {
+    if (Untitled()) {
         TModalResult answer = MessageDlg(QStringLiteral("Save '%1'?").arg(Caption()),
                                          {TMsgDlgBtn::mbYes, TMsgDlgBtn::mbNo});
         if (answer == mrYes && !SaveAs())
@@ -200,15 +211,17 @@ void TcwEdit::changeEvent(QEvent* event)
 
 void TcwEdit::SetDocType(TDocType docType)
 {
-    if (docType == DocType)
+    if (docType == DocType())
         return;
-    DocType = docType;
-    std::string ext = "." + host_.DocTypeList().GetDefaultExt(docType);
-    std::string caption = FileNameFromQt(Caption());
-    caption = ChangeFileExt(caption, ext);
-    setWindowTitle(FileNameToQt(caption));
-    if (!FileName.empty())
-        FileName = ExtractFilePath(FileName) + caption;
+    const std::string ext = "." + host_.DocTypeList().GetDefaultExt(docType);
+    const std::string caption = ChangeFileExt(FileNameFromQt(Caption()), ext);
+    TIdentity identity = identity_;
+    identity.DocType = docType;
+    identity.Caption = FileNameToQt(caption);
+    // The file on disk keeps its name; the next Save writes the new one.
+    if (!identity.FileName.empty())
+        identity.FileName = ExtractFilePath(identity.FileName) + caption;
+    SetIdentity(std::move(identity));
     memText->SetModified(true);
 }
 

@@ -27,10 +27,22 @@ public:
     // A new empty document captioned "Untitled_<number>.<default extension>".
     static TcwEdit* CreateUntitled(IEditorHost& host, TDocType docType, int number);
 
-    std::string FileName;
-    bool Untitled = true;
+    // Who the document is: its file, whether it has one of its own yet, its
+    // kind and its caption. They change together, through SetIdentity only.
+    struct TIdentity {
+        std::string FileName;
+        bool Untitled = true;
+        TDocType DocType = dtOther;
+        QString Caption;
+    };
+
+    const std::string& FileName() const { return identity_.FileName; }
+    bool Untitled() const { return identity_.Untitled; }
+    TDocType DocType() const { return identity_.DocType; }
+    QString Caption() const { return identity_.Caption; }
+    const TIdentity& Identity() const { return identity_; }
+
     int SavedCaret = 0;
-    TDocType DocType = dtOther;
 
     QMenu* mnpText;
     QAction* mnpTextCut;
@@ -39,8 +51,6 @@ public:
     QAction* mnpTextDelete;
     QFrame* Panel1;
     TRichEdit* memText;
-
-    QString Caption() const { return windowTitle(); }
 
     void SetUntitledName(int number, const std::string& ext);
     void LoadFile(const std::string& fileName);
@@ -79,6 +89,7 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    void SetIdentity(TIdentity identity);
     void WriteText(const std::string& fileName);
     // A move of the search, whose selection change is handled at once.
     void Select(int start, int length);
@@ -89,6 +100,7 @@ private:
                     bool wholeWord, bool matchCase);
 
     IEditorHost& host_;
+    TIdentity identity_;
 };
 
 } // namespace zj

@@ -66,7 +66,7 @@ void TfrmMain::cmdBrowserClick()
         if (!SaveBeforeUse(editor, QStringLiteral("'%1' has been changed. The document must be saved before it "
                                                   "can be loaded into your browser.")))
             return;
-        if (StartBrowserProcess(BrowserCommand, editor->FileName))
+        if (StartBrowserProcess(BrowserCommand, editor->FileName()))
             return;
     }
     StatusBar->showMessage(QStringLiteral("Couldn't start web browser."));

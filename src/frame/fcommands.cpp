@@ -54,9 +54,9 @@ void TfrmMain::UpdateMenuItems()
         button->setEnabled(hasText);
     cmbDocType->setEnabled(active != nullptr);
     // Setting the index from code does not run the change handler.
-    cmbDocType->setCurrentIndex(cmbDocType->isEnabled() ? active->DocType : -1);
+    cmbDocType->setCurrentIndex(cmbDocType->isEnabled() ? active->DocType() : -1);
     cmdJava->setEnabled(hasText && !JavaCompilerPath.empty() && FileExists(JavaCompilerPath)
-                        && active->DocType == dtJava);
+                        && active->DocType() == dtJava);
     cmdBrowser->setEnabled(hasText && !BrowserExe.empty());
     for (QAction* item : {mnuWindowCascade, mnuWindowTile, mnuWindowArrange, mnuWindowMinimize})
         item->setEnabled(anyWindow);

@@ -30,7 +30,7 @@ public:
 bool TfrmMain::SaveBeforeUse(TcwEdit* editor, const QString& question)
 {
     if (!editor->IsSaved()) {
-        const QString name = editor->FileName.empty() ? editor->Caption() : FileNameToQt(editor->FileName);
+        const QString name = editor->FileName().empty() ? editor->Caption() : FileNameToQt(editor->FileName());
         if (MessageDlg(question.arg(name), {TMsgDlgBtn::mbOK, TMsgDlgBtn::mbCancel}) != mrOk)
             return false;
     }
@@ -46,13 +46,13 @@ void TfrmMain::cmdJavaClick()
                                               "can be compiled.")))
         return;
     // Quoted where they hold a blank, so such paths reach the compiler whole.
-    const std::string commandLine = QuoteProgram(JavaCompilerPath) + " " + QuoteArgument(editor->FileName);
+    const std::string commandLine = QuoteProgram(JavaCompilerPath) + " " + QuoteArgument(editor->FileName());
     std::string output;
     {
         WaitCursor wait;
         RunDosProcess(commandLine, ShowCompileWindow, output);
     }
-    const QString fileName = FileNameToQt(editor->FileName);
+    const QString fileName = FileNameToQt(editor->FileName());
     if (output.empty()) {
         StatusBar->showMessage(QStringLiteral("'%1' compiled successfully.").arg(fileName));
         DefaultBeep();

@@ -38,8 +38,8 @@ TEST_F(Editor, UntitledCaptionsFollowTheKind)
     EXPECT_EQ(NewEditor(dtHtml)->Caption(), "Untitled_2.html");
     TcwEdit* other = NewEditor(dtOther);
     EXPECT_EQ(other->Caption(), "Untitled_3.");
-    EXPECT_TRUE(other->Untitled);
-    EXPECT_TRUE(other->FileName.empty());
+    EXPECT_TRUE(other->Untitled());
+    EXPECT_TRUE(other->FileName().empty());
     EXPECT_FALSE(other->memText->Modified());
     EXPECT_EQ(other->font(), frame->Font);
 }
@@ -58,7 +58,7 @@ TEST_F(Editor, LoadAndSaveRoundTripEveryByteExceptLineBreaks)
     TcwEdit* utf8 = Open(Path("utf8.java"));
     EXPECT_TRUE(utf8->memText->isUtf8());
     EXPECT_EQ(utf8->memText->text().toStdString(), "caf\xc3\xa9\r\nna\xc3\xafve\r\n");
-    EXPECT_EQ(utf8->DocType, dtJava);
+    EXPECT_EQ(utf8->DocType(), dtJava);
     utf8->Save();
     EXPECT_EQ(Get(Path("utf8.java")), "caf\xc3\xa9\r\nna\xc3\xafve\r\n");
 }
@@ -69,22 +69,22 @@ TEST_F(Editor, LoadFileTakesNameKindAndReadOnlyBox)
     Put(Path("work.java/readme"), "x");
     Put(Path("Page.HTML"), "<p>");
     Put(Path("Applet.java.bak"), "x");
-    EXPECT_EQ(Open(Path("work.java/readme"))->DocType, dtOther);
+    EXPECT_EQ(Open(Path("work.java/readme"))->DocType(), dtOther);
     TcwEdit* page = Open(Path("Page.HTML"));
-    EXPECT_EQ(page->DocType, dtHtml);
+    EXPECT_EQ(page->DocType(), dtHtml);
     EXPECT_EQ(page->Caption(), "Page.HTML");
-    EXPECT_EQ(page->FileName, Path("Page.HTML"));
-    EXPECT_FALSE(page->Untitled);
+    EXPECT_EQ(page->FileName(), Path("Page.HTML"));
+    EXPECT_FALSE(page->Untitled());
     EXPECT_FALSE(page->memText->isReadOnly());
-    EXPECT_EQ(Open(Path("Applet.java.bak"))->DocType, dtOther);
+    EXPECT_EQ(Open(Path("Applet.java.bak"))->DocType(), dtOther);
 
     frame->dlgOpen->ReadOnly = true;
     EXPECT_TRUE(Open(Path("Page.HTML"))->memText->isReadOnly());
 
     TcwEdit* missing = Open(Path("nothing.java"));
     EXPECT_EQ(missing->Caption(), "New");
-    EXPECT_TRUE(missing->Untitled);
-    EXPECT_EQ(missing->DocType, dtOther);
+    EXPECT_TRUE(missing->Untitled());
+    EXPECT_EQ(missing->DocType(), dtOther);
 }
 
 TEST_F(Editor, UnreadableFileLeavesTheWindowNameless)
@@ -97,8 +97,8 @@ TEST_F(Editor, UnreadableFileLeavesTheWindowNameless)
     } catch (const EFOpenError& error) {
         EXPECT_EQ(error.Message(), "Cannot open file /proc/self/mem");
     }
-    EXPECT_TRUE(editor->Untitled);
-    EXPECT_TRUE(editor->FileName.empty());
+    EXPECT_TRUE(editor->Untitled());
+    EXPECT_TRUE(editor->FileName().empty());
     EXPECT_EQ(editor->Caption(), "New");
     // A later Save asks for a name instead of writing over the file.
     saveNames.push_back(std::nullopt);
@@ -115,16 +115,16 @@ TEST_F(Editor, SaveAsCompletesTheNameAndAsksBeforeOverwriting)
     EXPECT_EQ(editor->Caption(), "Hello.java");
     EXPECT_EQ(frame->dlgSave->FileName.toStdString(), Path("Hello.java"));
     EXPECT_FALSE(editor->memText->Modified());
-    EXPECT_FALSE(editor->Untitled);
+    EXPECT_FALSE(editor->Untitled());
 
     saveNames.push_back(Path("page.htm"));
     EXPECT_TRUE(editor->SaveAs());
-    EXPECT_EQ(editor->DocType, dtHtml);
+    EXPECT_EQ(editor->DocType(), dtHtml);
 
     TcwEdit* other = NewEditor(dtOther);
     saveNames.push_back(Path("notes"));
     EXPECT_TRUE(other->SaveAs());
-    EXPECT_EQ(other->FileName, Path("notes."));
+    EXPECT_EQ(other->FileName(), Path("notes."));
 }
 
 TEST_F(Editor, OverwriteQuestionAnswers)
@@ -209,7 +209,7 @@ TEST_F(Editor, SetDocTypeRenamesCaptionAndFile)
     EXPECT_FALSE(named->memText->Modified()) << "the same kind changes nothing";
     named->SetDocType(dtHtml);
     EXPECT_EQ(named->Caption(), "A.html");
-    EXPECT_EQ(named->FileName, Path("A.html"));
+    EXPECT_EQ(named->FileName(), Path("A.html"));
     EXPECT_TRUE(named->memText->Modified());
     named->Save();
     EXPECT_EQ(Get(Path("A.java")), "class A {}") << "the old file stays";
@@ -220,7 +220,7 @@ TEST_F(Editor, SetDocTypeRenamesCaptionAndFile)
     EXPECT_EQ(untitled->Caption(), "Untitled_1.txt");
     untitled->SetDocType(dtOther);
     EXPECT_EQ(untitled->Caption(), "Untitled_1.");
-    EXPECT_TRUE(untitled->FileName.empty());
+    EXPECT_TRUE(untitled->FileName().empty());
 }
 
 TEST_F(Editor, FailedSaveKeepsTheOldFileAndTheModifiedState)

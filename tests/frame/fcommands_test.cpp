@@ -114,7 +114,7 @@ TEST_F(Commands, CompileNeedsAnExistingCompilerFileAndAJavaDocument)
     // The selector's change shows only at the next event.
     frame->cmbDocType->setCurrentIndex(dtJava);
     frame->cmbDocTypeChange();
-    EXPECT_EQ(page->DocType, dtJava);
+    EXPECT_EQ(page->DocType(), dtJava);
     EXPECT_FALSE(frame->cmdJava->isEnabled());
     Type(page, " ");
     EXPECT_TRUE(frame->cmdJava->isEnabled());
@@ -176,15 +176,15 @@ TEST_F(Commands, OpenDoc)
     ASSERT_EQ(frame->EditorWindows().size(), 2) << "the same file twice gives two windows";
     TcwEdit* opened = frame->ActiveEditor();
     EXPECT_EQ(opened->Caption(), "a.java");
-    EXPECT_EQ(opened->DocType, dtJava);
+    EXPECT_EQ(opened->DocType(), dtJava);
     EXPECT_EQ(opened->font(), frame->Font);
     EXPECT_EQ(frame->cmbDocType->currentIndex(), dtJava);
     EXPECT_TRUE(frame->cmdPrint->isEnabled());
     frame->OpenDoc();
     TcwEdit* missing = frame->ActiveEditor();
     EXPECT_EQ(missing->Caption(), "New");
-    EXPECT_EQ(missing->DocType, dtOther);
-    EXPECT_TRUE(missing->Untitled);
+    EXPECT_EQ(missing->DocType(), dtOther);
+    EXPECT_TRUE(missing->Untitled());
     EXPECT_EQ(frame->UntitledCount, 0);
 }
 
@@ -204,7 +204,7 @@ TEST_F(Commands, SaveAllGoesOnAfterACancelledDialog)
     EXPECT_EQ(Get(Path("kept.txt")), "kept") << "an unchanged document is written again";
     EXPECT_EQ(saveFilters.size(), 2u);
     EXPECT_EQ(Get(Path("second.txt")), "second");
-    EXPECT_TRUE(first->Untitled);
+    EXPECT_TRUE(first->Untitled());
 }
 
 TEST_F(Commands, ExitStopsAtARefusingWindow)

@@ -156,7 +156,7 @@ TEST_F(Frame, NewDocumentsShareOneNumbering)
     EXPECT_EQ(frame->ActiveEditor()->Caption(), "Untitled_3.txt");
     frame->mnpFileNewOther->trigger();
     EXPECT_EQ(frame->ActiveEditor()->Caption(), "Untitled_4.");
-    EXPECT_EQ(frame->ActiveEditor()->DocType, dtOther);
+    EXPECT_EQ(frame->ActiveEditor()->DocType(), dtOther);
     EXPECT_EQ(frame->UntitledCount, 4);
     frame->mnuFileNewClick(frame->cmdNew); // not a menu item: nothing
     EXPECT_EQ(frame->UntitledCount, 4);
@@ -166,11 +166,11 @@ TEST_F(Frame, SelectorChangesTheActiveDocumentsKind)
 {
     TcwEdit* editor = NewEditor(dtJava);
     frame->cmbDocType->setCurrentIndex(dtText);
-    EXPECT_EQ(editor->DocType, dtJava) << "setting the index from code runs no handler";
+    EXPECT_EQ(editor->DocType(), dtJava) << "setting the index from code runs no handler";
     QTest::keyClick(frame->cmbDocType, Qt::Key_Down);
     frame->cmbDocType->setCurrentIndex(dtHtml);
     frame->cmbDocTypeChange();
-    EXPECT_EQ(editor->DocType, dtHtml);
+    EXPECT_EQ(editor->DocType(), dtHtml);
     EXPECT_EQ(editor->Caption(), "Untitled_1.html");
 }
 
