@@ -42,7 +42,6 @@ TcwEdit::TcwEdit(IEditorHost& host) : host_(host)
     connect(memText, &TRichEdit::MouseDown, this, Guarded([this] { memTextMouseDown(); }));
 
     FormCreate();
-    host_.AddEditor(this);
 }
 
 TcwEdit* TcwEdit::CreateUntitled(IEditorHost& host, TDocType docType, int number)

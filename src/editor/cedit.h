@@ -21,8 +21,8 @@ class TRichEdit;
 class TcwEdit : public QMdiSubWindow {
     Q_OBJECT
 public:
-    // An empty window captioned "New", of kind Other, untitled, shown in the
-    // host's frame.
+    // An empty window captioned "New", of kind Other, untitled; the frame
+    // that creates it makes it one of its children.
     explicit TcwEdit(IEditorHost& host);
     // A new empty document captioned "Untitled_<number>.<default extension>".
     static TcwEdit* CreateUntitled(IEditorHost& host, TDocType docType, int number);

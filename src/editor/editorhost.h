@@ -6,7 +6,6 @@
 
 namespace zj {
 
-class TcwEdit;
 class TSaveDialog;
 
 // What an editor window needs of the frame that holds it. The frame
@@ -21,8 +20,6 @@ public:
     virtual void UpdateMenuItems() = 0;
     // Writes the status bar's single text (the outcome of a search).
     virtual void ShowStatus(const QString& text) = 0;
-    // Makes the new window a visible child of the frame.
-    virtual void AddEditor(TcwEdit* editor) = 0;
 
 protected:
     ~IEditorHost() = default;

@@ -86,11 +86,17 @@ void TfrmMain::ActiveFormChanged(QWidget* form)
 
 void TfrmMain::OpenDoc()
 {
-    if (!dlgOpen->Execute())
-        return;
+    if (dlgOpen->Execute())
+        OpenFile(FileNameFromQt(dlgOpen->FileName));
+}
+
+TcwEdit* TfrmMain::OpenFile(const std::string& fileName)
+{
     auto* editor = new TcwEdit(*this);
+    AddEditor(editor);
     ApplyEditorFont(editor);
-    editor->LoadFile(FileNameFromQt(dlgOpen->FileName));
+    editor->LoadFile(fileName);
+    return editor;
 }
 
 void TfrmMain::CloseDoc()

@@ -173,6 +173,7 @@ void TfrmMain::NewDocument(TDocType docType)
 {
     ++UntitledCount;
     TcwEdit* editor = TcwEdit::CreateUntitled(*this, docType, UntitledCount);
+    AddEditor(editor);
     ApplyEditorFont(editor);
 }
 
@@ -219,6 +220,14 @@ void TfrmMain::AddEditor(TcwEdit* editor)
     ClientArea->addSubWindow(editor);
     editor->show();
     ClientArea->setActiveSubWindow(editor);
+}
+
+TcwEdit* TfrmMain::FindEditor(const std::string& fileName) const
+{
+    for (TcwEdit* editor : EditorWindows())
+        if (!editor->FileName().empty() && SameFile(editor->FileName(), fileName))
+            return editor;
+    return nullptr;
 }
 
 TcwEdit* TfrmMain::ActiveEditor() const

@@ -88,6 +88,11 @@ public:
     void dlgFindFind(TFindDialog* sender);
     void dlgReplaceReplace();
 
+    // Opens fileName in a new editor window, as Open does once the dialog has
+    // given the name.
+    TcwEdit* OpenFile(const std::string& fileName);
+    // The editor window that holds the file fileName, or null.
+    TcwEdit* FindEditor(const std::string& fileName) const;
     // The active editor window, or null.
     TcwEdit* ActiveEditor() const;
     // The editor windows, the most recently activated first.
@@ -98,7 +103,6 @@ public:
     bool OpenReadOnly() const override;
     TSaveDialog& SaveDialog() override { return *dlgSave; }
     void UpdateMenuItems() override;
-    void AddEditor(TcwEdit* editor) override;
     void ShowStatus(const QString& text) override;
 
 protected:
@@ -107,6 +111,8 @@ protected:
 
 private:
     void ConnectHandlers();
+    // Makes a new editor window a visible, active child of the frame.
+    void AddEditor(TcwEdit* editor);
     void CreateSearchDialogs();
     // The form that holds widget: its editor window, or its top-level window.
     QWidget* FormOf(QWidget* widget) const;

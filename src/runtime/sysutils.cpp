@@ -1,5 +1,6 @@
 #include "sysutils.h"
 
+#include <cwctype>
 #include <filesystem>
 #include <system_error>
 
@@ -74,6 +75,31 @@ bool FileExists(const std::string& fileName)
     if (ec)
         return false;
     return std::filesystem::exists(st) && !std::filesystem::is_directory(st);
+}
+
+bool SameFile(const std::string& a, const std::string& b)
+{
+    namespace fs = std::filesystem;
+    std::error_code firstError, secondError;
+    const fs::path first = fs::absolute(fs::u8path(a), firstError).lexically_normal();
+    const fs::path second = fs::absolute(fs::u8path(b), secondError).lexically_normal();
+    if (firstError || secondError)
+        return false;
+#ifdef _WIN32
+    auto folded = [](const fs::path& path) {
+        std::wstring name = path.native();
+        for (wchar_t& c : name)
+            c = static_cast<wchar_t>(std::towupper(c));
+        return name;
+    };
+    if (folded(first) == folded(second))
+        return true;
+#else
+    if (first == second)
+        return true;
+#endif
+    std::error_code ec;
+    return fs::equivalent(first, second, ec) && !ec;
 }
 
 std::string UpperCaseAscii(std::string_view s)

@@ -34,6 +34,11 @@ std::string ChangeFileExt(std::string_view fileName, std::string_view ext,
 // names, and names that cannot be looked up, count as missing.
 bool FileExists(const std::string& fileName);
 
+// True when both names lead to the same file, compared as the file system
+// would: made absolute, "." and ".." resolved, letter case ignored on Windows,
+// and two names of one existing file (through links) counted as the same.
+bool SameFile(const std::string& a, const std::string& b);
+
 // Only the ASCII letters change case; every other byte stays as it is.
 std::string UpperCaseAscii(std::string_view s);
 

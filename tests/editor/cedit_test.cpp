@@ -21,9 +21,7 @@ class Editor : public GuiTest {
 protected:
     TcwEdit* Open(const std::string& path)
     {
-        auto* editor = new TcwEdit(*frame);
-        frame->ApplyEditorFont(editor);
-        editor->LoadFile(path);
+        TcwEdit* editor = frame->OpenFile(path);
         Settle();
         return editor;
     }
@@ -90,13 +88,13 @@ TEST_F(Editor, LoadFileTakesNameKindAndReadOnlyBox)
 TEST_F(Editor, UnreadableFileLeavesTheWindowNameless)
 {
     // Exists, opens, and fails on the first read.
-    TcwEdit* editor = new TcwEdit(*frame);
     try {
-        editor->LoadFile("/proc/self/mem");
+        frame->OpenFile("/proc/self/mem");
         FAIL() << "the load must fail";
     } catch (const EFOpenError& error) {
         EXPECT_EQ(error.Message(), "Cannot open file /proc/self/mem");
     }
+    TcwEdit* editor = frame->ActiveEditor();
     EXPECT_TRUE(editor->Untitled());
     EXPECT_TRUE(editor->FileName().empty());
     EXPECT_EQ(editor->Caption(), "New");

@@ -188,6 +188,23 @@ TEST_F(Commands, OpenDoc)
     EXPECT_EQ(frame->UntitledCount, 0);
 }
 
+TEST_F(Commands, FindEditorComparesNamesAsTheFileSystemDoes)
+{
+    std::filesystem::create_directory(dir / "sub");
+    TcwEdit* opened = OpenSaved("A.java", "class A {}");
+    NewEditor(dtJava);
+    std::filesystem::create_symlink(Path("A.java"), Path("link.java"));
+    std::filesystem::current_path(dir / "sub");
+    EXPECT_EQ(frame->FindEditor(Path("A.java")), opened);
+    EXPECT_EQ(frame->FindEditor(Path("sub/../A.java")), opened);
+    EXPECT_EQ(frame->FindEditor("../A.java"), opened) << "relative to the current folder";
+    EXPECT_EQ(frame->FindEditor(Path("link.java")), opened) << "another name of the same file";
+    EXPECT_EQ(frame->FindEditor(Path("a.java")), nullptr) << "names differ in case here";
+    EXPECT_EQ(frame->FindEditor(Path("B.java")), nullptr);
+    EXPECT_EQ(frame->FindEditor(""), nullptr) << "untitled windows hold no file";
+    std::filesystem::current_path(dir);
+}
+
 TEST_F(Commands, SaveAllGoesOnAfterACancelledDialog)
 {
     Put(Path("kept.txt"), "kept");

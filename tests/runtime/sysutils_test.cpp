@@ -59,3 +59,24 @@ TEST(Strings, UpperCaseOnlyTouchesAscii)
     EXPECT_EQ(UpperCaseAscii("java\xe9z"), "JAVA\xe9Z");
     EXPECT_EQ(FormatMessage("Save %s?", "a%sb"), "Save a%sb?");
 }
+
+TEST(FileNames, SameFileAsTheFileSystemSeesIt)
+{
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / "zj_samefile";
+    fs::remove_all(dir);
+    fs::create_directories(dir / "sub");
+    std::ofstream(dir / "a.txt") << "x";
+    const std::string a = (dir / "a.txt").string();
+    EXPECT_TRUE(SameFile(a, (dir / "sub" / ".." / "a.txt").string()));
+    EXPECT_TRUE(SameFile(a, (dir / "." / "a.txt").string()));
+    EXPECT_FALSE(SameFile(a, (dir / "b.txt").string()));
+    EXPECT_TRUE(SameFile((dir / "gone.txt").string(), (dir / "sub/../gone.txt").string()))
+        << "names compare even when no file exists";
+#ifndef _WIN32
+    fs::create_symlink(dir / "a.txt", dir / "link.txt");
+    EXPECT_TRUE(SameFile(a, (dir / "link.txt").string()));
+    EXPECT_FALSE(SameFile(a, (dir / "A.txt").string()));
+#endif
+    fs::remove_all(dir);
+}
