@@ -2,6 +2,8 @@
 
 #include "sysutils.h"
 
+#include <iterator>
+
 namespace zj {
 
 std::string JavaCompilerPath;
@@ -10,19 +12,42 @@ bool ShowCompileWindow = false;
 
 namespace {
 
+// Everything the program knows about each kind, in the order of TDocType.
 struct DocTypeEntry {
     const char* name;
-    const char* description;
-    const char* mask;
+    const char* description; // of the file-dialog filter
+    // The extensions the kind is recognised by, without their dots and
+    // separated by ";"; the filter's mask lists them. None: every file.
+    std::string_view extensions;
     const char* defaultExt;
 };
 
 constexpr DocTypeEntry DocTypeTable[] = {
-    {"Java", "Java files (*.java)", "*.java", "java"},
-    {"Html", "Html files (*.htm, *.html)", "*.htm;*.html", "html"},
-    {"Text", "Text files (*.txt)", "*.txt", "txt"},
-    {"Other", "All files (*.*)", "*.*", ""},
+    {"Java", "Java files (*.java)", "java", "java"},
+    {"Html", "Html files (*.htm, *.html)", "htm;html", "html"},
+    {"Text", "Text files (*.txt)", "txt", "txt"},
+    {"Other", "All files (*.*)", "", ""},
 };
+constexpr int DocTypeCount = static_cast<int>(std::size(DocTypeTable));
+
+template <class Visit>
+void ForEachExtension(std::string_view extensions, Visit visit)
+{
+    while (!extensions.empty()) {
+        const std::size_t end = extensions.find(';');
+        visit(extensions.substr(0, end));
+        extensions.remove_prefix(end == std::string_view::npos ? extensions.size() : end + 1);
+    }
+}
+
+std::string FilterOf(const DocTypeEntry& entry)
+{
+    std::string mask;
+    ForEachExtension(entry.extensions, [&mask](std::string_view ext) {
+        mask += (mask.empty() ? "*." : ";*.") + std::string(ext);
+    });
+    return std::string(entry.description) + "|" + (mask.empty() ? "*.*" : mask);
+}
 
 } // namespace
 
@@ -34,12 +59,8 @@ TDocTypeList::TDocTypeList()
 void TDocTypeList::InitDocTypes()
 {
     Clear();
-    for (const DocTypeEntry& entry : DocTypeTable) {
-        auto filter = std::make_unique<TDocFilter>();
-        filter->Filter = std::string(entry.description) + "|" + entry.mask;
-        filter->DefaultExt = entry.defaultExt;
-        entries_.emplace_back(entry.name, std::move(filter));
-    }
+    for (const DocTypeEntry& entry : DocTypeTable)
+        entries_.emplace_back(entry.name, std::make_unique<TDocFilter>(TDocFilter{FilterOf(entry), entry.defaultExt}));
 }
 
 void TDocTypeList::Clear()
@@ -49,28 +70,31 @@ void TDocTypeList::Clear()
 
 std::string TDocTypeList::GetDefaultExt(TDocType docType) const
 {
-    switch (docType) {
-    case dtJava:
-        return "java";
-    case dtHtml:
-        return "html";
-    case dtText:
-        return "txt";
-    default:
-        return {};
-    }
+    return docType < DocTypeCount ? DocTypeTable[docType].defaultExt : "";
 }
 
 TDocType TDocTypeList::GetDocType(std::string_view ext) const
 {
+    if (!ext.empty() && ext.front() == '.')
+        ext.remove_prefix(1);
     const std::string upper = UpperCaseAscii(ext);
-    if (upper == ".JAVA" || upper == "JAVA")
-        return dtJava;
-    if (upper == "HTM" || upper == "HTML" || upper == ".HTM" || upper == ".HTML")
-        return dtHtml;
-    if (upper == "TXT" || upper == ".TXT")
-        return dtText;
+    for (int kind = 0; kind < DocTypeCount; ++kind) {
+        bool found = false;
+        ForEachExtension(DocTypeTable[kind].extensions,
+                         [&](std::string_view known) { found = found || UpperCaseAscii(known) == upper; });
+        if (found)
+            return static_cast<TDocType>(kind);
+    }
     return dtOther;
+}
+
+std::string TDocTypeList::DialogFilter(TDocType first)
+{
+    std::string filter = FilterOf(DocTypeTable[first]);
+    for (int kind = 0; kind < DocTypeCount; ++kind)
+        if (kind != first)
+            filter += "|" + FilterOf(DocTypeTable[kind]);
+    return filter;
 }
 
 bool OpenAppKey(TRegistry& reg)

@@ -33,7 +33,12 @@ public:
     const TDocFilter* Objects(int index) const { return entries_.at(index).second.get(); }
 
     std::string GetDefaultExt(TDocType docType) const;
+    // The kind an extension (with or without its dot, in any letter case)
+    // belongs to; dtOther for any other.
     TDocType GetDocType(std::string_view ext) const;
+    // The file-dialog filter of every kind, first's filter first and then the
+    // others in list order.
+    static std::string DialogFilter(TDocType first);
 
 private:
     std::vector<std::pair<std::string, std::unique_ptr<TDocFilter>>> entries_;

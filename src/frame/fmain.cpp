@@ -30,9 +30,7 @@ TfrmMain::TfrmMain()
     SetFontSize(Font, 8, PixelsPerInch);
     dlgOpen = std::make_unique<TOpenDialog>(this);
     dlgSave = std::make_unique<TSaveDialog>(this);
-    const QString filter = QStringLiteral(
-        "Java files (*.java)|*.java|Html files (*.htm, *.html)|*.htm;*.html|Text files (*.txt)|*.txt|"
-        "All files (*.*)|*.*");
+    const QString filter = QString::fromStdString(TDocTypeList::DialogFilter(dtJava));
     dlgOpen->Filter = filter;
     dlgSave->Filter = filter;
     CreateSearchDialogs();
@@ -202,11 +200,7 @@ void TfrmMain::cmbDocTypeChange()
 
 bool TfrmMain::ExecuteSaveDialog(TDocType docType)
 {
-    QString filter = QString::fromStdString(DocTypes->Objects(docType)->Filter);
-    for (int i = 0; i < DocTypes->Count(); ++i)
-        if (i != docType)
-            filter += QLatin1Char('|') + QString::fromStdString(DocTypes->Objects(i)->Filter);
-    dlgSave->Filter = filter;
+    dlgSave->Filter = QString::fromStdString(TDocTypeList::DialogFilter(docType));
     return dlgSave->Execute();
 }
 

@@ -39,3 +39,12 @@ TEST(TDocTypeList, GetDocTypeMatchesWholeExtensionsInAnyCase)
     for (const char* ext : {".shtml", ".text", "", ".", ".jav", ".java ", "..java", ".j\xc3\xa1va"})
         EXPECT_EQ(list.GetDocType(ext), dtOther) << ext;
 }
+
+TEST(TDocTypeList, DialogFilterPutsTheKindFirst)
+{
+    const std::string java = "Java files (*.java)|*.java", html = "Html files (*.htm, *.html)|*.htm;*.html",
+                      text = "Text files (*.txt)|*.txt", all = "All files (*.*)|*.*";
+    EXPECT_EQ(TDocTypeList::DialogFilter(dtJava), java + "|" + html + "|" + text + "|" + all);
+    EXPECT_EQ(TDocTypeList::DialogFilter(dtHtml), html + "|" + java + "|" + text + "|" + all);
+    EXPECT_EQ(TDocTypeList::DialogFilter(dtOther), all + "|" + java + "|" + html + "|" + text);
+}
