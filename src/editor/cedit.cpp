@@ -113,14 +113,10 @@ bool TcwEdit::Save()
 
 bool TcwEdit::SaveAs()
 {
-    if (!host_.ExecuteSaveDialog(DocType()))
+    const std::optional<std::string> chosen = host_.AskSaveName(DocType());
+    if (!chosen)
         return false;
-    TSaveDialog& dialog = host_.SaveDialog();
-    std::string name = FileNameFromQt(dialog.FileName);
-    if (ExtractFileExt(name).empty()) {
-        name += "." + host_.DocTypeList().GetDefaultExt(DocType());
-        dialog.FileName = FileNameToQt(name);
-    }
+    const std::string& name = *chosen;
     if (FileExists(name)) {
         TModalResult answer = MessageDlg(QStringLiteral("OK to overwrite %1").arg(FileNameToQt(name)),
                                          {TMsgDlgBtn::mbYes, TMsgDlgBtn::mbNo, TMsgDlgBtn::mbCancel});

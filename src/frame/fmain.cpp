@@ -204,6 +204,19 @@ bool TfrmMain::ExecuteSaveDialog(TDocType docType)
     return dlgSave->Execute();
 }
 
+std::optional<std::string> TfrmMain::AskSaveName(TDocType docType)
+{
+    if (!ExecuteSaveDialog(docType))
+        return std::nullopt;
+    std::string name = FileNameFromQt(dlgSave->FileName);
+    // Completed in the dialog too, which shows the name at its next use.
+    if (ExtractFileExt(name).empty()) {
+        name += "." + DocTypes->GetDefaultExt(docType);
+        dlgSave->FileName = FileNameToQt(name);
+    }
+    return name;
+}
+
 bool TfrmMain::OpenReadOnly() const
 {
     return dlgOpen->ReadOnly;

@@ -50,7 +50,7 @@ public:
     void mnuFileNewClick(QObject* sender);
     void cmdNewClick();
     void cmbDocTypeChange();
-    bool ExecuteSaveDialog(TDocType docType) override;
+    bool ExecuteSaveDialog(TDocType docType);
     void DisplayHint(const QString& hint);
 
     // Loads (false) or stores (true) the editor font and the compiler command,
@@ -101,7 +101,7 @@ public:
     // IEditorHost
     const TDocTypeList& DocTypeList() const override { return *DocTypes; }
     bool OpenReadOnly() const override;
-    TSaveDialog& SaveDialog() override { return *dlgSave; }
+    std::optional<std::string> AskSaveName(TDocType docType) override;
     void UpdateMenuItems() override;
     void ShowStatus(const QString& text) override;
 

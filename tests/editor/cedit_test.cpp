@@ -1,8 +1,6 @@
 #include "cedit.h"
+#include "editortest.h"
 #include "exceptions.h"
-#include "filedialogs.h"
-#include "fmain.h"
-#include "guitest.h"
 #include "richedit.h"
 #include "textconv.h"
 
@@ -17,16 +15,7 @@ using namespace zj;
 
 namespace {
 
-class Editor : public GuiTest {
-protected:
-    TcwEdit* Open(const std::string& path)
-    {
-        TcwEdit* editor = frame->OpenFile(path);
-        Settle();
-        return editor;
-    }
-    static std::string Text(TcwEdit* editor) { return std::string(editor->memText->Bytes()); }
-};
+class Editor : public EditorTest {};
 
 } // namespace
 
@@ -39,7 +28,6 @@ TEST_F(Editor, UntitledCaptionsFollowTheKind)
     EXPECT_TRUE(other->Untitled());
     EXPECT_TRUE(other->FileName().empty());
     EXPECT_FALSE(other->memText->Modified());
-    EXPECT_EQ(other->font(), frame->Font);
 }
 
 TEST_F(Editor, LoadAndSaveRoundTripEveryByteExceptLineBreaks)
@@ -76,8 +64,10 @@ TEST_F(Editor, LoadFileTakesNameKindAndReadOnlyBox)
     EXPECT_FALSE(page->memText->isReadOnly());
     EXPECT_EQ(Open(Path("Applet.java.bak"))->DocType(), dtOther);
 
-    frame->dlgOpen->ReadOnly = true;
+    const int updatesBefore = updates;
+    openReadOnly = true;
     EXPECT_TRUE(Open(Path("Page.HTML"))->memText->isReadOnly());
+    EXPECT_GT(updates, updatesBefore) << "a load updates the command state";
 
     TcwEdit* missing = Open(Path("nothing.java"));
     EXPECT_EQ(missing->Caption(), "New");
@@ -88,13 +78,13 @@ TEST_F(Editor, LoadFileTakesNameKindAndReadOnlyBox)
 TEST_F(Editor, UnreadableFileLeavesTheWindowNameless)
 {
     // Exists, opens, and fails on the first read.
+    TcwEdit* editor = Add(new TcwEdit(*this));
     try {
-        frame->OpenFile("/proc/self/mem");
+        editor->LoadFile("/proc/self/mem");
         FAIL() << "the load must fail";
     } catch (const EFOpenError& error) {
         EXPECT_EQ(error.Message(), "Cannot open file /proc/self/mem");
     }
-    TcwEdit* editor = frame->ActiveEditor();
     EXPECT_TRUE(editor->Untitled());
     EXPECT_TRUE(editor->FileName().empty());
     EXPECT_EQ(editor->Caption(), "New");
@@ -103,26 +93,22 @@ TEST_F(Editor, UnreadableFileLeavesTheWindowNameless)
     EXPECT_FALSE(editor->Save());
 }
 
-TEST_F(Editor, SaveAsCompletesTheNameAndAsksBeforeOverwriting)
+TEST_F(Editor, SaveAsWritesAndTakesTheNewNameAndKind)
 {
     TcwEdit* editor = NewEditor(dtJava);
     Type(editor, "class A {}");
-    saveNames.push_back(Path("Hello"));
+    saveNames.push_back(Path("Hello.java"));
     EXPECT_TRUE(editor->SaveAs());
     EXPECT_EQ(Get(Path("Hello.java")), "class A {}");
     EXPECT_EQ(editor->Caption(), "Hello.java");
-    EXPECT_EQ(frame->dlgSave->FileName.toStdString(), Path("Hello.java"));
+    EXPECT_EQ(editor->FileName(), Path("Hello.java"));
     EXPECT_FALSE(editor->memText->Modified());
     EXPECT_FALSE(editor->Untitled());
 
     saveNames.push_back(Path("page.htm"));
     EXPECT_TRUE(editor->SaveAs());
     EXPECT_EQ(editor->DocType(), dtHtml);
-
-    TcwEdit* other = NewEditor(dtOther);
-    saveNames.push_back(Path("notes"));
-    EXPECT_TRUE(other->SaveAs());
-    EXPECT_EQ(other->FileName(), Path("notes."));
+    EXPECT_EQ(editor->Caption(), "page.htm");
 }
 
 TEST_F(Editor, OverwriteQuestionAnswers)

@@ -1,13 +1,12 @@
 #include "cedit.h"
-#include "fmain.h"
-#include "guitest.h"
+#include "editortest.h"
 #include "richedit.h"
 
 using namespace zj;
 
 namespace {
 
-class Search : public GuiTest {
+class Search : public EditorTest {
 protected:
     TcwEdit* Doc(const std::string& bytes)
     {
@@ -16,8 +15,7 @@ protected:
         Settle();
         return editor;
     }
-    static std::string Text(TcwEdit* editor) { return std::string(editor->memText->Bytes()); }
-    QString Status() const { return frame->StatusBar->currentMessage(); }
+    QString Status() const { return status; }
     using P = std::pair<int, int>;
 };
 

@@ -157,6 +157,7 @@ TEST_F(Frame, NewDocumentsShareOneNumbering)
     frame->mnpFileNewOther->trigger();
     EXPECT_EQ(frame->ActiveEditor()->Caption(), "Untitled_4.");
     EXPECT_EQ(frame->ActiveEditor()->DocType(), dtOther);
+    EXPECT_EQ(frame->ActiveEditor()->font(), frame->Font);
     EXPECT_EQ(frame->UntitledCount, 4);
     frame->mnuFileNewClick(frame->cmdNew); // not a menu item: nothing
     EXPECT_EQ(frame->UntitledCount, 4);
@@ -186,6 +187,22 @@ TEST_F(Frame, SaveDialogOffersTheDocumentsKindFirst)
     EXPECT_EQ(saveFilters.back(), frame->dlgOpen->Filter);
     EXPECT_EQ(TFileDialog::NameFilters(saveFilters.back()).value(1),
               "Html files (*.htm, *.html) (*.htm *.html)");
+}
+
+TEST_F(Frame, SaveAsCompletesANameWithoutExtension)
+{
+    TcwEdit* editor = NewEditor(dtJava);
+    Type(editor, "class A {}");
+    saveNames.push_back(Path("Hello"));
+    EXPECT_TRUE(editor->SaveAs());
+    EXPECT_EQ(Get(Path("Hello.java")), "class A {}");
+    EXPECT_EQ(editor->Caption(), "Hello.java");
+    EXPECT_EQ(frame->dlgSave->FileName.toStdString(), Path("Hello.java")) << "the dialog shows it next time";
+
+    TcwEdit* other = NewEditor(dtOther);
+    saveNames.push_back(Path("notes"));
+    EXPECT_TRUE(other->SaveAs());
+    EXPECT_EQ(other->FileName(), Path("notes."));
 }
 
 TEST_F(Frame, NewButtonOpensThePopupAtItsCorner)

@@ -1,49 +1,18 @@
 #pragma once
 
-#include "msgdialogs.h"
-
-#include <QString>
-
-#include <gtest/gtest.h>
-
-#include <deque>
-#include <filesystem>
-#include <optional>
-#include <string>
-#include <utility>
-#include <vector>
+#include "uitest.h"
 
 namespace zj {
 
-class TcwEdit;
 class TfrmMain;
 
-// A fresh frame per test, shown offscreen, with every question and file
-// dialog answered from a script and every beep counted.
-class GuiTest : public ::testing::Test {
+// A fresh frame per test, with its compiler-output window.
+class GuiTest : public UiTest {
 protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Answers for the next message boxes, in order. A box without an answer
-    // fails the test.
-    std::deque<TModalResult> answers;
-    std::vector<TMessageRequest> asked;
-    int beeps = 0;
-    // Names for the next save dialogs; nullopt cancels.
-    std::deque<std::optional<std::string>> saveNames;
-    std::vector<QString> saveFilters;
-    // Names for the next open dialogs; nullopt cancels.
-    std::deque<std::optional<std::string>> openNames;
-
     TfrmMain* frame = nullptr;
-    std::filesystem::path dir;
-
-    std::string Path(const std::string& name) const { return (dir / name).string(); }
-    static void Put(const std::string& path, const std::string& bytes);
-    static std::string Get(const std::string& path);
-    // The questions asked so far, their texts only.
-    std::vector<QString> Questions() const;
 
     TcwEdit* NewEditor(int docType);
     // Closes the frame without questions and starts a new one, as a second
@@ -52,11 +21,6 @@ protected:
     // Writes a file and opens it through the Open command.
     TcwEdit* OpenSaved(const std::string& name, const std::string& text);
     QString Status() const;
-    static void Select(TcwEdit* editor, int start, int length);
-    static std::pair<int, int> Selection(TcwEdit* editor);
-    // Types text into the active editor as the keyboard would.
-    static void Type(TcwEdit* editor, const QString& text);
-    static void Settle();
 };
 
 } // namespace zj
