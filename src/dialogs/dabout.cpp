@@ -2,32 +2,35 @@
 
 #include "application.h"
 #include "formresources.h"
+#include "ui_dabout.h"
 
 #include <QIcon>
 
 namespace zj {
 
-TdlgAbout::TdlgAbout(QWidget* owner) : QDialog(owner)
+TdlgAbout::TdlgAbout(QWidget* owner) : QDialog(owner), ui(std::make_unique<Ui::TdlgAbout>())
 {
     InitFormResources();
-    setupUi(this);
+    ui->setupUi(this);
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    cmdOK->setFocus();
-    connect(cmdOK, &QPushButton::clicked, this, &QDialog::accept);
+    ui->cmdOK->setFocus();
+    connect(ui->cmdOK, &QPushButton::clicked, this, &QDialog::accept);
     FormCreate();
 }
 
+TdlgAbout::~TdlgAbout() = default;
+
 void TdlgAbout::FormCreate()
 {
-    imgIcon->setPixmap(QIcon(QStringLiteral(":/MAINICON")).pixmap(31, 31));
-    lblTitle->setText(ApplicationTitle());
-    lblVersion->setText(QStringLiteral("Version 1.00"));
-    lblCopyright->setText(QStringLiteral("Copyright \u00a9 2026 Zorvane"));
-    lblSupport->setText(
+    ui->imgIcon->setPixmap(QIcon(QStringLiteral(":/MAINICON")).pixmap(31, 31));
+    ui->lblTitle->setText(ApplicationTitle());
+    ui->lblVersion->setText(QStringLiteral("Version 1.00"));
+    ui->lblCopyright->setText(QStringLiteral("Copyright \u00a9 2026 Zorvane"));
+    ui->lblSupport->setText(
         QStringLiteral("Questions and comments are welcome: write to support@zorvane.example"));
     // The one-line labels size themselves to their text.
-    for (QLabel* label : {lblTitle, lblVersion, lblCopyright})
+    for (QLabel* label : {ui->lblTitle, ui->lblVersion, ui->lblCopyright})
         label->adjustSize();
 }
 

@@ -1,18 +1,26 @@
 #pragma once
 
-#include "ui_dabout.h"
-
 #include <QDialog>
+
+#include <memory>
+
+namespace Ui {
+class TdlgAbout;
+}
 
 namespace zj {
 
 // The about box: the program's icon, title, version, copyright and support note.
-class TdlgAbout : public QDialog, public Ui::TdlgAbout {
+class TdlgAbout : public QDialog {
     Q_OBJECT
 public:
     explicit TdlgAbout(QWidget* owner = nullptr);
+    ~TdlgAbout() override;
 
     void FormCreate();
+
+private:
+    std::unique_ptr<Ui::TdlgAbout> ui;
 };
 
 } // namespace zj

@@ -3,7 +3,7 @@
 #include "application.h"
 #include "filedialogs.h"
 #include "sysutils.h"
-#include "zidarodadefs.h"
+#include "ui_dsettings.h"
 
 #include <QFontDatabase>
 
@@ -11,63 +11,81 @@
 
 namespace zj {
 
-TdlgSettings::TdlgSettings(QWidget* owner, const QString& fontName, int fontSize) : QDialog(owner)
+TdlgSettings::TdlgSettings(QWidget* owner, const QString& fontName, int fontSize, const std::string& compilerPath,
+                           bool showCompile)
+    : QDialog(owner), ui(std::make_unique<Ui::TdlgSettings>())
 {
-    setupUi(this);
+    ui->setupUi(this);
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    spnFontSize->MinValue = 6;
-    spnFontSize->MaxValue = 72;
-    spnFontSize->Increment = 1;
+    ui->spnFontSize->MinValue = 6;
+    ui->spnFontSize->MaxValue = 72;
+    ui->spnFontSize->Increment = 1;
     dlgOpen = std::make_unique<TOpenDialog>(this);
     dlgOpen->ShowReadOnly = false;
 
-    connect(cmbFontName, &QComboBox::activated, this, Guarded([this] { cmbFontNameChange(); }));
-    connect(spnFontSize, &TSpinEdit::Change, this, Guarded([this] { spnFontSizeChange(); }));
-    connect(cmdBrowseJavac, &QPushButton::clicked, this, Guarded([this] { cmdBrowseJavacClick(); }));
-    connect(cmdOK, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
-    FormCreate(fontName, fontSize);
+    connect(ui->cmbFontName, &QComboBox::activated, this, Guarded([this] { cmbFontNameChange(); }));
+    connect(ui->spnFontSize, &TSpinEdit::Change, this, Guarded([this] { spnFontSizeChange(); }));
+    connect(ui->cmdBrowseJavac, &QPushButton::clicked, this, Guarded([this] { cmdBrowseJavacClick(); }));
+    connect(ui->cmdOK, &QPushButton::clicked, this, &QDialog::accept);
+    connect(ui->cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
+    FormCreate(fontName, fontSize, compilerPath, showCompile);
 }
 
 TdlgSettings::~TdlgSettings() = default;
 
-void TdlgSettings::FormCreate(const QString& fontName, int fontSize)
+void TdlgSettings::FormCreate(const QString& fontName, int fontSize, const std::string& compilerPath,
+                              bool showCompile)
 {
     QStringList families = QFontDatabase::families();
     std::sort(families.begin(), families.end(), [](const QString& a, const QString& b) {
         return a.compare(b, Qt::CaseInsensitive) < 0;
     });
-    cmbFontName->addItems(families);
+    ui->cmbFontName->addItems(families);
     int current = -1;
     for (int i = 0; i < families.size() && current < 0; ++i)
         if (families[i].compare(fontName, Qt::CaseInsensitive) == 0)
             current = i;
-    cmbFontName->setCurrentIndex(current);
+    ui->cmbFontName->setCurrentIndex(current);
     // The sample starts in the dialog's own typeface at the editor's size.
-    spnFontSize->SetValue(fontSize);
-    edtJavac->setText(FileNameToQt(JavaCompilerPath));
-    chkShowCompile->setChecked(ShowCompileWindow);
+    ui->spnFontSize->SetValue(fontSize);
+    ui->edtJavac->setText(FileNameToQt(compilerPath));
+    ui->chkShowCompile->setChecked(showCompile);
+}
+
+QString TdlgSettings::FontName() const
+{
+    return ui->cmbFontName->currentIndex() >= 0 ? ui->cmbFontName->currentText() : QString();
+}
+
+int TdlgSettings::FontSize() const
+{
+    return ui->spnFontSize->Value();
+}
+
+std::string TdlgSettings::CompilerPath() const
+{
+    return FileNameFromQt(ui->edtJavac->text());
 }
 
 void TdlgSettings::cmbFontNameChange()
 {
-    QFont font = pnlSample->font();
-    font.setFamily(cmbFontName->currentText());
-    pnlSample->setFont(font);
+    QFont font = ui->pnlSample->font();
+    font.setFamily(ui->cmbFontName->currentText());
+    ui->pnlSample->setFont(font);
 }
 
 void TdlgSettings::spnFontSizeChange()
 {
-    QFont font = pnlSample->font();
-    if (spnFontSize->Value() > 0)
-        font.setPointSize(spnFontSize->Value());
-    pnlSample->setFont(font);
+    QFont font = ui->pnlSample->font();
+    if (ui->spnFontSize->Value() > 0)
+        font.setPointSize(ui->spnFontSize->Value());
+    ui->pnlSample->setFont(font);
 }
 
 void TdlgSettings::FormCloseQuery(bool& canClose)
 {
-    const QString path = edtJavac->text();
+    const QString path = ui->edtJavac->text();
     canClose = path.isEmpty() || FileExists(FileNameFromQt(path));
 }
 
@@ -89,7 +107,7 @@ void TdlgSettings::cmdBrowseJavacClick()
     dlgOpen->Filter = QStringLiteral("java compiler|javac.exe;javac|All files|*.*");
 #endif
     if (dlgOpen->Execute())
-        edtJavac->setText(dlgOpen->FileName);
+        ui->edtJavac->setText(dlgOpen->FileName);
 }
 
 } // namespace zj

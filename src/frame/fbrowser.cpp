@@ -7,6 +7,7 @@
 #include "registry.h"
 #include "richedit.h"
 #include "sysutils.h"
+#include "ui_fmain.h"
 #include "zidarodadefs.h"
 
 namespace zj {
@@ -69,7 +70,7 @@ void TfrmMain::cmdBrowserClick()
         if (StartBrowserProcess(BrowserCommand, editor->FileName()))
             return;
     }
-    StatusBar->showMessage(QStringLiteral("Couldn't start web browser."));
+    ui->StatusBar->showMessage(QStringLiteral("Couldn't start web browser."));
     DefaultBeep();
 }
 

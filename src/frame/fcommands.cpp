@@ -5,6 +5,7 @@
 #include "filedialogs.h"
 #include "richedit.h"
 #include "sysutils.h"
+#include "ui_fmain.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -27,38 +28,38 @@ void OnActive(TcwEdit* editor, Method method)
 
 void TfrmMain::UpdateMenuItems()
 {
-    const bool anyWindow = !ClientArea->subWindowList().isEmpty();
+    const bool anyWindow = !ui->ClientArea->subWindowList().isEmpty();
     TcwEdit* active = ActiveEditor();
 
-    mnuFileClose->setEnabled(anyWindow);
-    mnuFileSave->setEnabled(anyWindow);
-    cmdSave->setEnabled(anyWindow);
-    mnuFileSaveAs->setEnabled(anyWindow);
-    mnuFileSaveAll->setEnabled(anyWindow);
-    cmdSaveAll->setEnabled(anyWindow);
-    mnuFilePrint->setEnabled(active && active->memText->LineCount() > 0);
-    cmdPrint->setEnabled(mnuFilePrint->isEnabled());
-    mnuEditUndo->setEnabled(anyWindow);
-    cmdUndo->setEnabled(anyWindow);
-    mnuEditCut->setEnabled(active && active->memText->SelLength() > 0);
-    cmdCut->setEnabled(mnuEditCut->isEnabled());
-    mnuEditCopy->setEnabled(mnuEditCut->isEnabled());
-    cmdCopy->setEnabled(mnuEditCut->isEnabled());
-    mnuEditPaste->setEnabled(active && ClipboardHasText());
-    cmdPaste->setEnabled(mnuEditPaste->isEnabled());
-    mnuEditDelete->setEnabled(mnuEditCut->isEnabled());
-    const bool hasText = mnuFilePrint->isEnabled();
-    for (QAction* item : {mnuSearchFind, mnuSearchFindNext, mnuSearchReplace})
+    ui->mnuFileClose->setEnabled(anyWindow);
+    ui->mnuFileSave->setEnabled(anyWindow);
+    ui->cmdSave->setEnabled(anyWindow);
+    ui->mnuFileSaveAs->setEnabled(anyWindow);
+    ui->mnuFileSaveAll->setEnabled(anyWindow);
+    ui->cmdSaveAll->setEnabled(anyWindow);
+    ui->mnuFilePrint->setEnabled(active && active->memText->LineCount() > 0);
+    ui->cmdPrint->setEnabled(ui->mnuFilePrint->isEnabled());
+    ui->mnuEditUndo->setEnabled(anyWindow);
+    ui->cmdUndo->setEnabled(anyWindow);
+    ui->mnuEditCut->setEnabled(active && active->memText->SelLength() > 0);
+    ui->cmdCut->setEnabled(ui->mnuEditCut->isEnabled());
+    ui->mnuEditCopy->setEnabled(ui->mnuEditCut->isEnabled());
+    ui->cmdCopy->setEnabled(ui->mnuEditCut->isEnabled());
+    ui->mnuEditPaste->setEnabled(active && ClipboardHasText());
+    ui->cmdPaste->setEnabled(ui->mnuEditPaste->isEnabled());
+    ui->mnuEditDelete->setEnabled(ui->mnuEditCut->isEnabled());
+    const bool hasText = ui->mnuFilePrint->isEnabled();
+    for (QAction* item : {ui->mnuSearchFind, ui->mnuSearchFindNext, ui->mnuSearchReplace})
         item->setEnabled(hasText);
-    for (QToolButton* button : {cmdFind, cmdFindNext, cmdReplace})
+    for (QToolButton* button : {ui->cmdFind, ui->cmdFindNext, ui->cmdReplace})
         button->setEnabled(hasText);
-    cmbDocType->setEnabled(active != nullptr);
+    ui->cmbDocType->setEnabled(active != nullptr);
     // Setting the index from code does not run the change handler.
-    cmbDocType->setCurrentIndex(cmbDocType->isEnabled() ? active->DocType() : -1);
-    cmdJava->setEnabled(hasText && !JavaCompilerPath.empty() && FileExists(JavaCompilerPath)
+    ui->cmbDocType->setCurrentIndex(ui->cmbDocType->isEnabled() ? active->DocType() : -1);
+    ui->cmdJava->setEnabled(hasText && !JavaCompilerPath.empty() && FileExists(JavaCompilerPath)
                         && active->DocType() == dtJava);
-    cmdBrowser->setEnabled(hasText && !BrowserExe.empty());
-    for (QAction* item : {mnuWindowCascade, mnuWindowTile, mnuWindowArrange, mnuWindowMinimize})
+    ui->cmdBrowser->setEnabled(hasText && !BrowserExe.empty());
+    for (QAction* item : {ui->mnuWindowCascade, ui->mnuWindowTile, ui->mnuWindowArrange, ui->mnuWindowMinimize})
         item->setEnabled(anyWindow);
 }
 
@@ -153,7 +154,7 @@ void TfrmMain::mnuEditDeleteClick()
 
 void TfrmMain::mnuWindowCascadeClick()
 {
-    ClientArea->cascadeSubWindows();
+    ui->ClientArea->cascadeSubWindows();
 }
 
 void TfrmMain::mnuWindowTileClick()
@@ -161,12 +162,12 @@ void TfrmMain::mnuWindowTileClick()
     // Horizontal tiling: the windows lie one above the other, each as wide as
     // the client area.
     QList<QMdiSubWindow*> windows;
-    for (QMdiSubWindow* window : ClientArea->subWindowList(QMdiArea::CreationOrder))
+    for (QMdiSubWindow* window : ui->ClientArea->subWindowList(QMdiArea::CreationOrder))
         if (!window->isMinimized())
             windows << window;
     if (windows.isEmpty())
         return;
-    const QRect area = ClientArea->viewport()->rect();
+    const QRect area = ui->ClientArea->viewport()->rect();
     const int height = area.height() / static_cast<int>(windows.size());
     int top = 0;
     for (QMdiSubWindow* window : windows) {
@@ -180,10 +181,10 @@ void TfrmMain::mnuWindowTileClick()
 void TfrmMain::mnuWindowArrangeClick()
 {
     // Minimised windows line up along the bottom of the client area.
-    const QRect area = ClientArea->viewport()->rect();
+    const QRect area = ui->ClientArea->viewport()->rect();
     int left = 0;
     int bottom = area.bottom() + 1;
-    for (QMdiSubWindow* window : ClientArea->subWindowList(QMdiArea::CreationOrder)) {
+    for (QMdiSubWindow* window : ui->ClientArea->subWindowList(QMdiArea::CreationOrder)) {
         if (!window->isMinimized())
             continue;
         const QSize size = window->size();
@@ -209,22 +210,22 @@ void TfrmMain::mnuWindowAboutToShow()
     for (QAction* item : windowList_)
         delete item;
     windowList_.clear();
-    const QList<QMdiSubWindow*> windows = ClientArea->subWindowList(QMdiArea::CreationOrder);
+    const QList<QMdiSubWindow*> windows = ui->ClientArea->subWindowList(QMdiArea::CreationOrder);
     if (windows.isEmpty())
         return;
-    windowList_ << mnuWindow->addSeparator();
+    windowList_ << ui->mnuWindow->addSeparator();
     int number = 0;
     for (QMdiSubWindow* window : windows) {
         ++number;
         QString caption = window->windowTitle();
         caption.replace(QLatin1Char('&'), QStringLiteral("&&"));
-        QAction* item = mnuWindow->addAction(
+        QAction* item = ui->mnuWindow->addAction(
             number < 10 ? QStringLiteral("&%1 %2").arg(number).arg(caption) : caption);
         item->setCheckable(true);
-        item->setChecked(window == ClientArea->currentSubWindow());
+        item->setChecked(window == ui->ClientArea->currentSubWindow());
         connect(item, &QAction::triggered, this, [this, window = QPointer<QMdiSubWindow>(window)] {
             if (window)
-                ClientArea->setActiveSubWindow(window);
+                ui->ClientArea->setActiveSubWindow(window);
         });
         windowList_ << item;
     }

@@ -8,6 +8,7 @@
 #include "filedialogs.h"
 #include "msgdialogs.h"
 #include "richedit.h"
+#include "ui_fmain.h"
 #include "zidarodadefs.h"
 
 #include <QApplication>
@@ -54,15 +55,13 @@ void TfrmMain::cmdJavaClick()
     }
     const QString fileName = FileNameToQt(editor->FileName());
     if (output.empty()) {
-        StatusBar->showMessage(QStringLiteral("'%1' compiled successfully.").arg(fileName));
+        ui->StatusBar->showMessage(QStringLiteral("'%1' compiled successfully.").arg(fileName));
         DefaultBeep();
         return;
     }
-    StatusBar->showMessage(QStringLiteral("Couldn't compile '") + fileName + QStringLiteral("'."));
+    ui->StatusBar->showMessage(QStringLiteral("Couldn't compile '") + fileName + QStringLiteral("'."));
     DefaultBeep();
-    dlgErrors->memErrors->setPlainText(QString::fromLocal8Bit(output.data(), static_cast<qsizetype>(output.size())));
-    dlgErrors->show();
-    dlgErrors->raise();
+    dlgErrors->ShowOutput(QString::fromLocal8Bit(output.data(), static_cast<qsizetype>(output.size())));
 }
 
 } // namespace zj

@@ -4,7 +4,6 @@
 #include "dabout.h"
 #include "dsettings.h"
 #include "editorfont.h"
-#include "filedialogs.h"
 #include "zidarodadefs.h"
 
 #include <memory>
@@ -14,12 +13,13 @@ namespace zj {
 void TfrmMain::mnuEditSettingsClick()
 {
     // Freed on every way out, errors included.
-    auto dialog = std::make_unique<TdlgSettings>(this, Font.family(), FontSize(Font, PixelsPerInch));
+    auto dialog = std::make_unique<TdlgSettings>(this, Font.family(), FontSize(Font, PixelsPerInch), JavaCompilerPath,
+                                                 ShowCompileWindow);
     if (dialog->exec() != QDialog::Accepted)
         return;
-    SetEditorFontName(dialog->cmbFontName->currentIndex() >= 0 ? dialog->cmbFontName->currentText() : QString());
-    SetFontSize(Font, dialog->spnFontSize->Value(), PixelsPerInch);
-    JavaCompilerPath = FileNameFromQt(dialog->edtJavac->text());
+    SetEditorFontName(dialog->FontName());
+    SetFontSize(Font, dialog->FontSize(), PixelsPerInch);
+    JavaCompilerPath = dialog->CompilerPath();
     SaveSettings();
 }
 

@@ -7,6 +7,7 @@
 #include "formresources.h"
 #include "registry.h"
 #include "sysutils.h"
+#include "ui_fmain.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -17,13 +18,13 @@ namespace zj {
 
 TfrmMain* frmMain = nullptr;
 
-TfrmMain::TfrmMain()
+TfrmMain::TfrmMain() : ui(std::make_unique<Ui::TfrmMain>())
 {
     frmMain = this;
     InitFormResources();
-    setupUi(this);
+    ui->setupUi(this);
     // A menu shows its hint on the menu bar through its own action.
-    for (QMenu* menu : {mnuFile, mnuFileNew, mnuEdit, mnuSearch, mnuWindow, mnuHelp})
+    for (QMenu* menu : {ui->mnuFile, ui->mnuFileNew, ui->mnuEdit, ui->mnuSearch, ui->mnuWindow, ui->mnuHelp})
         menu->menuAction()->setStatusTip(menu->statusTip());
     PixelsPerInch = ScreenPixelsPerInch();
     Font = QFont(QStringLiteral("Courier"));
@@ -51,51 +52,51 @@ TfrmMain::~TfrmMain()
 
 void TfrmMain::ConnectHandlers()
 {
-    for (QAction* item : {mnuFileNewJava, mnuFileNewHtml, mnuFileNewText, mnuFileNewOther, mnpFileNewJava,
-                          mnpFileNewHtml, mnpFileNewText, mnpFileNewOther})
+    for (QAction* item : {ui->mnuFileNewJava, ui->mnuFileNewHtml, ui->mnuFileNewText, ui->mnuFileNewOther,
+                          ui->mnpFileNewJava, ui->mnpFileNewHtml, ui->mnpFileNewText, ui->mnpFileNewOther})
         connect(item, &QAction::triggered, this, Guarded([this, item] { mnuFileNewClick(item); }));
-    connect(cmdNew, &QToolButton::clicked, this, Guarded([this] { cmdNewClick(); }));
-    connect(cmbDocType, &QComboBox::activated, this, Guarded([this] { cmbDocTypeChange(); }));
+    connect(ui->cmdNew, &QToolButton::clicked, this, Guarded([this] { cmdNewClick(); }));
+    connect(ui->cmbDocType, &QComboBox::activated, this, Guarded([this] { cmbDocTypeChange(); }));
 
     auto bind = [this](auto* control, auto signal, void (TfrmMain::*handler)()) {
         connect(control, signal, this, Guarded([this, handler] { (this->*handler)(); }));
     };
     const auto triggered = &QAction::triggered;
     const auto clicked = &QToolButton::clicked;
-    bind(mnuFileOpen, triggered, &TfrmMain::OpenDoc);
-    bind(cmdOpen, clicked, &TfrmMain::OpenDoc);
-    bind(mnuFileClose, triggered, &TfrmMain::CloseDoc);
-    bind(mnuFileSave, triggered, &TfrmMain::SaveDoc);
-    bind(cmdSave, clicked, &TfrmMain::SaveDoc);
-    bind(mnuFileSaveAs, triggered, &TfrmMain::SaveDocAs);
-    bind(mnuFileSaveAll, triggered, &TfrmMain::SaveAllDocs);
-    bind(cmdSaveAll, clicked, &TfrmMain::SaveAllDocs);
-    bind(mnuFileExit, triggered, &TfrmMain::ExitApp);
-    bind(cmdExit, clicked, &TfrmMain::ExitApp);
-    bind(mnuEditUndo, triggered, &TfrmMain::EditUndo);
-    bind(cmdUndo, clicked, &TfrmMain::EditUndo);
-    bind(mnuEditCut, triggered, &TfrmMain::EditCut);
-    bind(cmdCut, clicked, &TfrmMain::EditCut);
-    bind(mnuEditCopy, triggered, &TfrmMain::EditCopy);
-    bind(cmdCopy, clicked, &TfrmMain::EditCopy);
-    bind(mnuEditPaste, triggered, &TfrmMain::EditPaste);
-    bind(cmdPaste, clicked, &TfrmMain::EditPaste);
-    bind(mnuEditDelete, triggered, &TfrmMain::mnuEditDeleteClick);
-    bind(mnuWindowCascade, triggered, &TfrmMain::mnuWindowCascadeClick);
-    bind(mnuWindowTile, triggered, &TfrmMain::mnuWindowTileClick);
-    bind(mnuWindowArrange, triggered, &TfrmMain::mnuWindowArrangeClick);
-    bind(mnuWindowMinimize, triggered, &TfrmMain::mnuWindowMinimizeClick);
-    bind(cmdJava, clicked, &TfrmMain::cmdJavaClick);
-    bind(cmdBrowser, clicked, &TfrmMain::cmdBrowserClick);
-    bind(mnuSearchFind, triggered, &TfrmMain::SearchFind);
-    bind(cmdFind, clicked, &TfrmMain::SearchFind);
-    bind(mnuSearchFindNext, triggered, &TfrmMain::SearchFindNext);
-    bind(cmdFindNext, clicked, &TfrmMain::SearchFindNext);
-    bind(mnuSearchReplace, triggered, &TfrmMain::SearchReplace);
-    bind(cmdReplace, clicked, &TfrmMain::SearchReplace);
-    bind(mnuEditSettings, triggered, &TfrmMain::mnuEditSettingsClick);
-    bind(mnuHelpAbout, triggered, &TfrmMain::mnuHelpAboutClick);
-    connect(mnuWindow, &QMenu::aboutToShow, this, Guarded([this] { mnuWindowAboutToShow(); }));
+    bind(ui->mnuFileOpen, triggered, &TfrmMain::OpenDoc);
+    bind(ui->cmdOpen, clicked, &TfrmMain::OpenDoc);
+    bind(ui->mnuFileClose, triggered, &TfrmMain::CloseDoc);
+    bind(ui->mnuFileSave, triggered, &TfrmMain::SaveDoc);
+    bind(ui->cmdSave, clicked, &TfrmMain::SaveDoc);
+    bind(ui->mnuFileSaveAs, triggered, &TfrmMain::SaveDocAs);
+    bind(ui->mnuFileSaveAll, triggered, &TfrmMain::SaveAllDocs);
+    bind(ui->cmdSaveAll, clicked, &TfrmMain::SaveAllDocs);
+    bind(ui->mnuFileExit, triggered, &TfrmMain::ExitApp);
+    bind(ui->cmdExit, clicked, &TfrmMain::ExitApp);
+    bind(ui->mnuEditUndo, triggered, &TfrmMain::EditUndo);
+    bind(ui->cmdUndo, clicked, &TfrmMain::EditUndo);
+    bind(ui->mnuEditCut, triggered, &TfrmMain::EditCut);
+    bind(ui->cmdCut, clicked, &TfrmMain::EditCut);
+    bind(ui->mnuEditCopy, triggered, &TfrmMain::EditCopy);
+    bind(ui->cmdCopy, clicked, &TfrmMain::EditCopy);
+    bind(ui->mnuEditPaste, triggered, &TfrmMain::EditPaste);
+    bind(ui->cmdPaste, clicked, &TfrmMain::EditPaste);
+    bind(ui->mnuEditDelete, triggered, &TfrmMain::mnuEditDeleteClick);
+    bind(ui->mnuWindowCascade, triggered, &TfrmMain::mnuWindowCascadeClick);
+    bind(ui->mnuWindowTile, triggered, &TfrmMain::mnuWindowTileClick);
+    bind(ui->mnuWindowArrange, triggered, &TfrmMain::mnuWindowArrangeClick);
+    bind(ui->mnuWindowMinimize, triggered, &TfrmMain::mnuWindowMinimizeClick);
+    bind(ui->cmdJava, clicked, &TfrmMain::cmdJavaClick);
+    bind(ui->cmdBrowser, clicked, &TfrmMain::cmdBrowserClick);
+    bind(ui->mnuSearchFind, triggered, &TfrmMain::SearchFind);
+    bind(ui->cmdFind, clicked, &TfrmMain::SearchFind);
+    bind(ui->mnuSearchFindNext, triggered, &TfrmMain::SearchFindNext);
+    bind(ui->cmdFindNext, clicked, &TfrmMain::SearchFindNext);
+    bind(ui->mnuSearchReplace, triggered, &TfrmMain::SearchReplace);
+    bind(ui->cmdReplace, clicked, &TfrmMain::SearchReplace);
+    bind(ui->mnuEditSettings, triggered, &TfrmMain::mnuEditSettingsClick);
+    bind(ui->mnuHelpAbout, triggered, &TfrmMain::mnuHelpAboutClick);
+    connect(ui->mnuWindow, &QMenu::aboutToShow, this, Guarded([this] { mnuWindowAboutToShow(); }));
 }
 
 void TfrmMain::FormCreate()
@@ -113,10 +114,10 @@ void TfrmMain::FormCreate()
         HandleException(error);
     }
     DocTypes = std::make_unique<TDocTypeList>();
-    cmbDocType->clear();
+    ui->cmbDocType->clear();
     for (int i = 0; i < DocTypes->Count(); ++i)
-        cmbDocType->addItem(QString::fromStdString(DocTypes->Strings(i)));
-    cmbDocType->setCurrentIndex(-1);
+        ui->cmbDocType->addItem(QString::fromStdString(DocTypes->Strings(i)));
+    ui->cmbDocType->setCurrentIndex(-1);
     // Stored straight back, so every value is present after the first start.
     // A failed load is not stored over, so its error shows at every start.
     try {
@@ -132,8 +133,10 @@ void TfrmMain::FormCreate()
     activeFormWatch_ = connect(qApp, &QApplication::focusChanged, this, Guarded([this](QWidget*, QWidget* now) {
                                    ActiveFormChanged(FormOf(now));
                                }));
-    connect(ClientArea, &QMdiArea::subWindowActivated, this,
-            Guarded([this](QMdiSubWindow* window) { ActiveFormChanged(window ? static_cast<QWidget*>(window) : this); }));
+    connect(ui->ClientArea, &QMdiArea::subWindowActivated, this,
+            Guarded([this](QMdiSubWindow* window) {
+                ActiveFormChanged(window ? static_cast<QWidget*>(window) : this);
+            }));
     dlgOpen->InitialDir = FileNameToQt(ExtractFileDir(FileNameFromQt(QCoreApplication::applicationFilePath())));
 }
 
@@ -145,7 +148,7 @@ void TfrmMain::FormDestroy()
         hintInstalled_ = false;
     }
     disconnect(activeFormWatch_);
-    ClientArea->disconnect(this);
+    ui->ClientArea->disconnect(this);
 }
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event)
@@ -164,7 +167,7 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event)
 
 void TfrmMain::DisplayHint(const QString& hint)
 {
-    StatusBar->showMessage(hint);
+    ui->StatusBar->showMessage(hint);
 }
 
 void TfrmMain::NewDocument(TDocType docType)
@@ -189,13 +192,13 @@ void TfrmMain::mnuFileNewClick(QObject* sender)
 
 void TfrmMain::cmdNewClick()
 {
-    mnpFileNew->popup(cmdNew->mapToGlobal(QPoint(0, 0)));
+    ui->mnpFileNew->popup(ui->cmdNew->mapToGlobal(QPoint(0, 0)));
 }
 
 void TfrmMain::cmbDocTypeChange()
 {
     if (TcwEdit* editor = ActiveEditor())
-        editor->SetDocType(static_cast<TDocType>(cmbDocType->currentIndex()));
+        editor->SetDocType(static_cast<TDocType>(ui->cmbDocType->currentIndex()));
 }
 
 bool TfrmMain::ExecuteSaveDialog(TDocType docType)
@@ -224,9 +227,9 @@ bool TfrmMain::OpenReadOnly() const
 
 void TfrmMain::AddEditor(TcwEdit* editor)
 {
-    ClientArea->addSubWindow(editor);
+    ui->ClientArea->addSubWindow(editor);
     editor->show();
-    ClientArea->setActiveSubWindow(editor);
+    ui->ClientArea->setActiveSubWindow(editor);
 }
 
 TcwEdit* TfrmMain::FindEditor(const std::string& fileName) const
@@ -239,13 +242,13 @@ TcwEdit* TfrmMain::FindEditor(const std::string& fileName) const
 
 TcwEdit* TfrmMain::ActiveEditor() const
 {
-    return qobject_cast<TcwEdit*>(ClientArea->currentSubWindow());
+    return qobject_cast<TcwEdit*>(ui->ClientArea->currentSubWindow());
 }
 
 QList<TcwEdit*> TfrmMain::EditorWindows() const
 {
     QList<TcwEdit*> editors;
-    const QList<QMdiSubWindow*> windows = ClientArea->subWindowList(QMdiArea::ActivationHistoryOrder);
+    const QList<QMdiSubWindow*> windows = ui->ClientArea->subWindowList(QMdiArea::ActivationHistoryOrder);
     for (auto it = windows.rbegin(); it != windows.rend(); ++it)
         if (auto* editor = qobject_cast<TcwEdit*>(*it))
             editors << editor;

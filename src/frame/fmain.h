@@ -1,7 +1,6 @@
 #pragma once
 
 #include "editorhost.h"
-#include "ui_fmain.h"
 #include "zidarodadefs.h"
 
 #include <QFont>
@@ -10,6 +9,10 @@
 
 #include <memory>
 #include <string>
+
+namespace Ui {
+class TfrmMain;
+}
 
 namespace zj {
 
@@ -22,7 +25,7 @@ class TSaveDialog;
 // The frame: holds every editor window, carries the menus, the toolbar, the
 // document-type selector and the status bar, and routes the commands to the
 // active editor window.
-class TfrmMain : public QMainWindow, public Ui::TfrmMain, public IEditorHost {
+class TfrmMain : public QMainWindow, public IEditorHost {
     Q_OBJECT
 public:
     TfrmMain();
@@ -122,6 +125,8 @@ private:
     // saved, then saves it in any case; false when the user or the save said no.
     bool SaveBeforeUse(TcwEdit* editor, const QString& question);
 
+    // The menus, the toolbar, the selector and the status bar.
+    std::unique_ptr<Ui::TfrmMain> ui;
     QString hintText_;
     bool hintInstalled_ = false;
     QMetaObject::Connection activeFormWatch_;

@@ -4,6 +4,7 @@
 #include "application.h"
 #include "cedit.h"
 #include "finddialogs.h"
+#include "ui_fmain.h"
 
 namespace zj {
 
@@ -20,7 +21,7 @@ void TfrmMain::CreateSearchDialogs()
 
 void TfrmMain::ShowStatus(const QString& text)
 {
-    StatusBar->showMessage(text);
+    ui->StatusBar->showMessage(text);
 }
 
 void TfrmMain::SearchFind()

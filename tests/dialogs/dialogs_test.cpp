@@ -10,6 +10,11 @@
 #include "zidarodadefs.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
 #include <QLineEdit>
 #include <QTest>
 #include <QTimer>
@@ -54,10 +59,10 @@ TEST_F(Dialogs, OkWithoutChangesStoresTheSameValuesAndReappliesTheFont)
     const std::string before = Get(RegistryFileName());
     WithSettings([](TdlgSettings* dialog) {
         EXPECT_EQ(dialog->windowTitle(), "Settings");
-        EXPECT_EQ(dialog->PageControl->currentWidget(), dialog->tsDisplay);
-        EXPECT_EQ(dialog->spnFontSize->Text(), "8");
-        EXPECT_FALSE(dialog->chkShowCompile->isVisibleTo(dialog));
-        dialog->cmdOK->click();
+        EXPECT_EQ(Child<QTabWidget>(dialog, "PageControl")->currentWidget(), Child<QWidget>(dialog, "tsDisplay"));
+        EXPECT_EQ(Child<TSpinEdit>(dialog, "spnFontSize")->Text(), "8");
+        EXPECT_FALSE(Child<QCheckBox>(dialog, "chkShowCompile")->isVisibleTo(dialog));
+        Child<QPushButton>(dialog, "cmdOK")->click();
     });
     EXPECT_EQ(Get(RegistryFileName()), before);
     EXPECT_EQ(editor->font(), frame->Font);
@@ -68,9 +73,9 @@ TEST_F(Dialogs, CancelAfterAChangeWritesNothing)
     const std::string before = Get(RegistryFileName());
     const QFont font = frame->Font;
     WithSettings([](TdlgSettings* dialog) {
-        dialog->spnFontSize->SetValue(20);
-        dialog->edtJavac->clear();
-        dialog->cmdCancel->click();
+        Child<TSpinEdit>(dialog, "spnFontSize")->SetValue(20);
+        Child<QLineEdit>(dialog, "edtJavac")->clear();
+        Child<QPushButton>(dialog, "cmdCancel")->click();
     });
     EXPECT_EQ(Get(RegistryFileName()), before);
     EXPECT_EQ(frame->Font, font);
@@ -83,36 +88,36 @@ TEST_F(Dialogs, ANameThatIsNoFileBlocksEveryWayOfClosing)
     JavaCompilerPath = Path("javac");
     TcwEdit* editor = NewEditor(dtJava);
     Type(editor, "class A {}");
-    EXPECT_TRUE(frame->cmdJava->isEnabled());
+    EXPECT_TRUE(Button("cmdJava")->isEnabled());
     WithSettings([this](TdlgSettings* dialog) {
         for (const std::string& bad : {Path("missing"), Path("jdk"), Path("javac") + " -g"}) {
-            dialog->edtJavac->setText(QString::fromStdString(bad));
-            dialog->cmdOK->click();
-            dialog->cmdCancel->click();
+            Child<QLineEdit>(dialog, "edtJavac")->setText(QString::fromStdString(bad));
+            Child<QPushButton>(dialog, "cmdOK")->click();
+            Child<QPushButton>(dialog, "cmdCancel")->click();
             QTest::keyClick(dialog, Qt::Key_Escape);
             dialog->close();
             EXPECT_TRUE(dialog->isVisible()) << bad;
         }
         EXPECT_TRUE(asked.empty()) << "refused silently";
-        dialog->edtJavac->clear();
-        dialog->cmdOK->click();
+        Child<QLineEdit>(dialog, "edtJavac")->clear();
+        Child<QPushButton>(dialog, "cmdOK")->click();
     });
     EXPECT_TRUE(JavaCompilerPath.empty());
     Type(editor, " ");
-    EXPECT_FALSE(frame->cmdJava->isEnabled());
+    EXPECT_FALSE(Button("cmdJava")->isEnabled());
 }
 
 TEST_F(Dialogs, SizeFieldKeepsTypedValuesUntilLeft)
 {
-    TdlgSettings dialog(frame, "Courier", 8);
+    TdlgSettings dialog(frame, "Courier", 8, "", false);
     dialog.show();
-    TSpinEdit* size = dialog.spnFontSize;
+    TSpinEdit* size = Child<TSpinEdit>(&dialog, "spnFontSize");
     TypeInto(size, "100");
     EXPECT_EQ(size->Value(), 100);
-    EXPECT_EQ(dialog.pnlSample->font().pointSize(), 100);
+    EXPECT_EQ(Child<QLabel>(&dialog, "pnlSample")->font().pointSize(), 100);
     Leave(size);
     EXPECT_EQ(size->Text(), "72");
-    EXPECT_EQ(dialog.pnlSample->font().pointSize(), 72);
+    EXPECT_EQ(Child<QLabel>(&dialog, "pnlSample")->font().pointSize(), 72);
     TypeInto(size, "3");
     Leave(size);
     EXPECT_EQ(size->Text(), "6");
@@ -132,8 +137,8 @@ TEST_F(Dialogs, SizeFieldKeepsTypedValuesUntilLeft)
 TEST_F(Dialogs, EmptySizeCountsAsSixOnOk)
 {
     WithSettings([](TdlgSettings* dialog) {
-        dialog->spnFontSize->Editor()->clear();
-        dialog->cmdOK->click();
+        Child<TSpinEdit>(dialog, "spnFontSize")->Editor()->clear();
+        Child<QPushButton>(dialog, "cmdOK")->click();
     });
     EXPECT_EQ(FontSize(frame->Font, frame->PixelsPerInch), 6);
     EXPECT_NE(Get(RegistryFileName()).find("\"FontSize\"=dword:00000006"), std::string::npos);
@@ -144,10 +149,10 @@ TEST_F(Dialogs, UnknownFontKeepsItsNameButTakesSizeAndCompiler)
     frame->SetEditorFontName("No Such Typeface");
     Put(Path("javac"), "");
     WithSettings([this](TdlgSettings* dialog) {
-        EXPECT_EQ(dialog->cmbFontName->currentIndex(), -1);
-        dialog->spnFontSize->SetValue(12);
-        dialog->edtJavac->setText(QString::fromStdString(Path("javac")));
-        dialog->cmdOK->click();
+        EXPECT_EQ(Child<QComboBox>(dialog, "cmbFontName")->currentIndex(), -1);
+        Child<TSpinEdit>(dialog, "spnFontSize")->SetValue(12);
+        Child<QLineEdit>(dialog, "edtJavac")->setText(QString::fromStdString(Path("javac")));
+        Child<QPushButton>(dialog, "cmdOK")->click();
     });
     EXPECT_EQ(frame->Font.family(), "No Such Typeface");
     EXPECT_EQ(FontSize(frame->Font, frame->PixelsPerInch), 12);
@@ -158,24 +163,24 @@ TEST_F(Dialogs, FontListIsSortedAndPickingChangesOnlyTheSample)
 {
     TcwEdit* editor = NewEditor(dtText);
     const QFont editorFont = editor->font();
-    TdlgSettings dialog(frame, "dejavu sans", 8);
+    TdlgSettings dialog(frame, "dejavu sans", 8, "", false);
     QStringList names;
-    for (int i = 0; i < dialog.cmbFontName->count(); ++i)
-        names << dialog.cmbFontName->itemText(i);
+    for (int i = 0; i < Child<QComboBox>(&dialog, "cmbFontName")->count(); ++i)
+        names << Child<QComboBox>(&dialog, "cmbFontName")->itemText(i);
     ASSERT_FALSE(names.isEmpty());
     for (int i = 1; i < names.size(); ++i)
         EXPECT_LE(names[i - 1].compare(names[i], Qt::CaseInsensitive), 0);
-    EXPECT_EQ(dialog.cmbFontName->currentText(), "DejaVu Sans") << "matched ignoring case";
-    dialog.cmbFontName->setCurrentIndex(names.indexOf("DejaVu Serif"));
+    EXPECT_EQ(Child<QComboBox>(&dialog, "cmbFontName")->currentText(), "DejaVu Sans") << "matched ignoring case";
+    Child<QComboBox>(&dialog, "cmbFontName")->setCurrentIndex(names.indexOf("DejaVu Serif"));
     dialog.cmbFontNameChange();
-    EXPECT_EQ(dialog.pnlSample->font().family(), "DejaVu Serif");
+    EXPECT_EQ(Child<QLabel>(&dialog, "pnlSample")->font().family(), "DejaVu Serif");
     EXPECT_EQ(editor->font(), editorFont);
 }
 
 TEST_F(Dialogs, BrowsingStartsFromTheCompilersNameAndCancelKeepsTheField)
 {
-    TdlgSettings dialog(frame, "Courier", 8);
-    dialog.edtJavac->setText("/old/javac");
+    TdlgSettings dialog(frame, "Courier", 8, "/old/javac", false);
+    EXPECT_EQ(Child<QLineEdit>(&dialog, "edtJavac")->text(), "/old/javac");
     std::vector<QString> names;
     int index = 0;
     TOpenDialog::ExecuteHook = [&](TOpenDialog& open) {
@@ -189,9 +194,9 @@ TEST_F(Dialogs, BrowsingStartsFromTheCompilersNameAndCancelKeepsTheField)
         return false;
     };
     dialog.cmdBrowseJavacClick();
-    EXPECT_EQ(dialog.edtJavac->text(), "/jdk/bin/javac");
+    EXPECT_EQ(Child<QLineEdit>(&dialog, "edtJavac")->text(), "/jdk/bin/javac");
     dialog.cmdBrowseJavacClick();
-    EXPECT_EQ(dialog.edtJavac->text(), "/jdk/bin/javac");
+    EXPECT_EQ(Child<QLineEdit>(&dialog, "edtJavac")->text(), "/jdk/bin/javac");
     ASSERT_EQ(names.size(), 2u);
     EXPECT_EQ(names[1], "javac.exe");
     EXPECT_EQ(index, 2) << "starts on the filter last confirmed";
@@ -205,12 +210,12 @@ TEST_F(Dialogs, AboutBoxShowsTheTitleUnderItsOwnCaption)
             auto* about = qobject_cast<TdlgAbout*>(QApplication::activeModalWidget());
             ASSERT_NE(about, nullptr);
             EXPECT_EQ(about->windowTitle(), "About Zorvane's Java Editor");
-            EXPECT_EQ(about->lblTitle->text(), "Zorvane Java Editor");
-            EXPECT_EQ(about->lblVersion->text(), "Version 1.00");
-            EXPECT_FALSE(about->imgIcon->pixmap().isNull());
-            EXPECT_FALSE(about->lblSupport->text().isEmpty());
-            about->cmdOK->click();
+            EXPECT_EQ(Child<QLabel>(about, "lblTitle")->text(), "Zorvane Java Editor");
+            EXPECT_EQ(Child<QLabel>(about, "lblVersion")->text(), "Version 1.00");
+            EXPECT_FALSE(Child<QLabel>(about, "imgIcon")->pixmap().isNull());
+            EXPECT_FALSE(Child<QLabel>(about, "lblSupport")->text().isEmpty());
+            Child<QPushButton>(about, "cmdOK")->click();
         });
-        frame->mnuHelpAbout->trigger();
+        Item("mnuHelpAbout")->trigger();
     }
 }

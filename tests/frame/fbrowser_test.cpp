@@ -107,7 +107,7 @@ TEST_F(Browser, TheDesktopsAssociationFoundAtStartUpOpensTheSavedDocument)
     Associate(false);
     Restart();
     Type(NewEditor(dtHtml), "<p>");
-    EXPECT_FALSE(frame->cmdBrowser->isEnabled());
+    EXPECT_FALSE(Button("cmdBrowser")->isEnabled());
     frame->cmdBrowserClick();
     EXPECT_TRUE(asked.empty());
 
@@ -118,14 +118,14 @@ TEST_F(Browser, TheDesktopsAssociationFoundAtStartUpOpensTheSavedDocument)
     fs::create_directory(dir / "my work");
     const std::string name = Path("my work/say \"hi\"; $(touch pwned) 100%.html");
     TcwEdit* editor = SavedDocument("my work/say \"hi\"; $(touch pwned) 100%.html");
-    EXPECT_TRUE(frame->cmdBrowser->isEnabled());
+    EXPECT_TRUE(Button("cmdBrowser")->isEnabled());
     Type(editor, "x");
     answers = {mrCancel, mrOk};
-    frame->cmdBrowser->click();
+    Button("cmdBrowser")->click();
     EXPECT_TRUE(editor->memText->Modified());
     EXPECT_FALSE(fs::exists(Path("args")));
-    frame->StatusBar->showMessage("before");
-    frame->cmdBrowser->click();
+    StatusBar()->showMessage("before");
+    Button("cmdBrowser")->click();
     EXPECT_EQ(Recorded(), name + "\n");
     EXPECT_EQ(Get(name), "x<p>");
     ASSERT_EQ(asked.size(), 2u);
@@ -144,25 +144,25 @@ TEST_F(Browser, TheRegistryFileComesFirstAndFailuresStartNothing)
     Restart();
     EXPECT_EQ(BrowserExe, other);
     SavedDocument("notes.txt");
-    frame->cmdBrowser->click();
+    Button("cmdBrowser")->click();
     EXPECT_EQ(Recorded(), Path("notes.txt") + "\n");
 
     // A second "%1" has no argument to fill it.
     fs::remove(Path("args"));
     OpenCommand(other + " \"%1\" \"%1\"");
     answers = {mrOk};
-    frame->cmdBrowser->click();
+    Button("cmdBrowser")->click();
     ASSERT_EQ(asked.size(), 1u);
     EXPECT_EQ(asked[0].Text, QString::fromStdString("No argument for format '" + other + " \"%s\" \"%1\"'."));
 
     // The browser has been removed since start-up.
     OpenCommand(other + " %1");
     fs::remove(other);
-    frame->cmdBrowser->click();
+    Button("cmdBrowser")->click();
     EXPECT_EQ(Status(), "Couldn't start web browser.");
     EXPECT_EQ(beeps, 1);
     frame->UpdateMenuItems();
-    EXPECT_FALSE(frame->cmdBrowser->isEnabled());
+    EXPECT_FALSE(Button("cmdBrowser")->isEnabled());
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_FALSE(fs::exists(Path("args")));
 }
@@ -174,7 +174,7 @@ TEST_F(Browser, ACommandWithoutAPlaceForTheFileStartsNothing)
     Restart();
     EXPECT_EQ(frame->BrowserCommand, other + " --home");
     SavedDocument("page.html");
-    EXPECT_FALSE(frame->cmdBrowser->isEnabled());
+    EXPECT_FALSE(Button("cmdBrowser")->isEnabled());
     frame->cmdBrowserClick();
     EXPECT_EQ(Status(), "Couldn't start web browser.");
 
@@ -182,7 +182,7 @@ TEST_F(Browser, ACommandWithoutAPlaceForTheFileStartsNothing)
     OpenCommand(other + " %1");
     ASSERT_TRUE(frame->FindBrowser());
     OpenCommand("", false);
-    frame->StatusBar->clearMessage();
+    StatusBar()->clearMessage();
     EXPECT_TRUE(frame->FindBrowser());
     EXPECT_EQ(frame->BrowserCommand, other + " %s");
     frame->cmdBrowserClick();

@@ -21,10 +21,10 @@ protected:
     std::string Now() const
     {
         std::string state;
-        for (bool on : {frame->mnuFileClose->isEnabled(), frame->cmdSave->isEnabled(),
-                        frame->cmdPrint->isEnabled(), frame->cmdUndo->isEnabled(), frame->cmdCut->isEnabled(),
-                        frame->cmdPaste->isEnabled(), frame->cmdFind->isEnabled(), frame->cmdJava->isEnabled(),
-                        frame->cmdBrowser->isEnabled(), frame->mnuWindowTile->isEnabled()})
+        for (bool on : {Item("mnuFileClose")->isEnabled(), Button("cmdSave")->isEnabled(),
+                        Button("cmdPrint")->isEnabled(), Button("cmdUndo")->isEnabled(), Button("cmdCut")->isEnabled(),
+                        Button("cmdPaste")->isEnabled(), Button("cmdFind")->isEnabled(), Button("cmdJava")->isEnabled(),
+                        Button("cmdBrowser")->isEnabled(), Item("mnuWindowTile")->isEnabled()})
             state += on ? '1' : '0';
         return state;
     }
@@ -42,16 +42,16 @@ TEST_F(Commands, StateWithoutAWindow)
     QApplication::clipboard()->setText("text");
     frame->UpdateMenuItems();
     EXPECT_EQ(Now(), "0000000000");
-    for (QAction* item : {frame->mnuFileSaveAs, frame->mnuFileSaveAll, frame->mnuFilePrint, frame->mnuEditCopy,
-                          frame->mnuEditPaste, frame->mnuEditDelete, frame->mnuSearchReplace})
+    for (QAction* item : {Item("mnuFileSaveAs"), Item("mnuFileSaveAll"), Item("mnuFilePrint"), Item("mnuEditCopy"),
+                          Item("mnuEditPaste"), Item("mnuEditDelete"), Item("mnuSearchReplace")})
         EXPECT_FALSE(item->isEnabled()) << item->text().toStdString();
-    for (QAction* item : {frame->mnuFileNewJava, frame->mnuFileOpen, frame->mnuFileExit, frame->mnuEditSettings,
-                          frame->mnuHelpAbout, frame->mnpFileNewOther})
+    for (QAction* item : {Item("mnuFileNewJava"), Item("mnuFileOpen"), Item("mnuFileExit"), Item("mnuEditSettings"),
+                          Item("mnuHelpAbout"), Item("mnpFileNewOther")})
         EXPECT_TRUE(item->isEnabled()) << item->text().toStdString();
-    EXPECT_TRUE(frame->cmdNew->isEnabled() && frame->cmdOpen->isEnabled() && frame->cmdExit->isEnabled());
-    EXPECT_FALSE(frame->cmbDocType->isEnabled());
-    EXPECT_EQ(frame->cmbDocType->currentIndex(), -1);
-    EXPECT_TRUE(frame->StatusBar->currentMessage().isEmpty());
+    EXPECT_TRUE(Button("cmdNew")->isEnabled() && Button("cmdOpen")->isEnabled() && Button("cmdExit")->isEnabled());
+    EXPECT_FALSE(Selector()->isEnabled());
+    EXPECT_EQ(Selector()->currentIndex(), -1);
+    EXPECT_TRUE(Status().isEmpty());
     // Commands that need a window do nothing without one.
     frame->CloseDoc();
     frame->SaveDoc();
@@ -74,8 +74,8 @@ TEST_F(Commands, TypingIntoAnEmptyJavaDocument)
     QApplication::clipboard()->clear();
     TcwEdit* editor = NewEditor(dtJava);
     EXPECT_EQ(Now(), "1101000001");
-    EXPECT_TRUE(frame->cmbDocType->isEnabled());
-    EXPECT_EQ(frame->cmbDocType->currentIndex(), dtJava);
+    EXPECT_TRUE(Selector()->isEnabled());
+    EXPECT_EQ(Selector()->currentIndex(), dtJava);
 
     Type(editor, "x");
     EXPECT_EQ(Now(), "1111001101");
@@ -87,11 +87,12 @@ TEST_F(Commands, TypingIntoAnEmptyJavaDocument)
     QTest::keyClick(editor->memText->viewport(), Qt::Key_Return);
     Settle();
     EXPECT_EQ(std::string(editor->memText->Bytes()), "\r\n");
-    EXPECT_TRUE(frame->cmdPrint->isEnabled());
+    EXPECT_TRUE(Button("cmdPrint")->isEnabled());
 
     editor->memText->selectAll();
     Settle();
-    EXPECT_TRUE(frame->cmdCut->isEnabled() && frame->mnuEditCopy->isEnabled() && frame->mnuEditDelete->isEnabled());
+    EXPECT_TRUE(Button("cmdCut")->isEnabled() && Item("mnuEditCopy")->isEnabled()
+                && Item("mnuEditDelete")->isEnabled());
 }
 
 TEST_F(Commands, CompileNeedsAnExistingCompilerFileAndAJavaDocument)
@@ -102,22 +103,22 @@ TEST_F(Commands, CompileNeedsAnExistingCompilerFileAndAJavaDocument)
     for (const std::string& path : {std::string(), Path("jdk"), Path("missing"), Compiler() + " -g"}) {
         JavaCompilerPath = path;
         frame->UpdateMenuItems();
-        EXPECT_FALSE(frame->cmdJava->isEnabled()) << path;
+        EXPECT_FALSE(Button("cmdJava")->isEnabled()) << path;
     }
     JavaCompilerPath = Compiler();
     frame->UpdateMenuItems();
-    EXPECT_TRUE(frame->cmdJava->isEnabled());
+    EXPECT_TRUE(Button("cmdJava")->isEnabled());
 
     TcwEdit* page = NewEditor(dtHtml);
     Type(page, "<p>");
-    EXPECT_FALSE(frame->cmdJava->isEnabled());
+    EXPECT_FALSE(Button("cmdJava")->isEnabled());
     // The selector's change shows only at the next event.
-    frame->cmbDocType->setCurrentIndex(dtJava);
+    Selector()->setCurrentIndex(dtJava);
     frame->cmbDocTypeChange();
     EXPECT_EQ(page->DocType(), dtJava);
-    EXPECT_FALSE(frame->cmdJava->isEnabled());
+    EXPECT_FALSE(Button("cmdJava")->isEnabled());
     Type(page, " ");
-    EXPECT_TRUE(frame->cmdJava->isEnabled());
+    EXPECT_TRUE(Button("cmdJava")->isEnabled());
 }
 
 TEST_F(Commands, BrowserNeedsTextAndABrowser)
@@ -125,12 +126,12 @@ TEST_F(Commands, BrowserNeedsTextAndABrowser)
     TcwEdit* editor = NewEditor(dtText);
     BrowserExe = "/usr/bin/browser";
     frame->UpdateMenuItems();
-    EXPECT_FALSE(frame->cmdBrowser->isEnabled());
+    EXPECT_FALSE(Button("cmdBrowser")->isEnabled());
     Type(editor, "plain text");
-    EXPECT_TRUE(frame->cmdBrowser->isEnabled());
+    EXPECT_TRUE(Button("cmdBrowser")->isEnabled());
     BrowserExe.clear();
     frame->UpdateMenuItems();
-    EXPECT_FALSE(frame->cmdBrowser->isEnabled());
+    EXPECT_FALSE(Button("cmdBrowser")->isEnabled());
 }
 
 TEST_F(Commands, PasteFollowsTheClipboardOnlyAtTheNextEvent)
@@ -138,14 +139,14 @@ TEST_F(Commands, PasteFollowsTheClipboardOnlyAtTheNextEvent)
     QApplication::clipboard()->clear();
     TcwEdit* editor = NewEditor(dtText);
     Type(editor, "abc");
-    EXPECT_FALSE(frame->mnuEditPaste->isEnabled());
+    EXPECT_FALSE(Item("mnuEditPaste")->isEnabled());
     QApplication::clipboard()->setText("from elsewhere");
     Settle();
-    EXPECT_FALSE(frame->mnuEditPaste->isEnabled());
+    EXPECT_FALSE(Item("mnuEditPaste")->isEnabled());
     QTest::keyClick(editor->memText->viewport(), Qt::Key_Left);
     Settle();
-    EXPECT_TRUE(frame->mnuEditPaste->isEnabled());
-    EXPECT_TRUE(frame->cmdPaste->isEnabled());
+    EXPECT_TRUE(Item("mnuEditPaste")->isEnabled());
+    EXPECT_TRUE(Button("cmdPaste")->isEnabled());
     frame->EditPaste();
     EXPECT_EQ(std::string(editor->memText->Bytes()), "abfrom elsewherec");
 }
@@ -178,8 +179,8 @@ TEST_F(Commands, OpenDoc)
     EXPECT_EQ(opened->Caption(), "a.java");
     EXPECT_EQ(opened->DocType(), dtJava);
     EXPECT_EQ(opened->font(), frame->Font);
-    EXPECT_EQ(frame->cmbDocType->currentIndex(), dtJava);
-    EXPECT_TRUE(frame->cmdPrint->isEnabled());
+    EXPECT_EQ(Selector()->currentIndex(), dtJava);
+    EXPECT_TRUE(Button("cmdPrint")->isEnabled());
     frame->OpenDoc();
     TcwEdit* missing = frame->ActiveEditor();
     EXPECT_EQ(missing->Caption(), "New");
@@ -245,7 +246,7 @@ TEST_F(Commands, WindowCommandsArrangeTheChildren)
     TcwEdit* b = NewEditor(dtText);
     TcwEdit* c = NewEditor(dtText);
     frame->mnuWindowTileClick();
-    const int width = frame->ClientArea->viewport()->width();
+    const int width = Child<QMdiArea>(frame, "ClientArea")->viewport()->width();
     EXPECT_EQ(a->geometry().top(), 0);
     EXPECT_EQ(a->width(), width);
     EXPECT_EQ(b->geometry().top(), a->geometry().bottom() + 1);
@@ -258,13 +259,13 @@ TEST_F(Commands, WindowCommandsArrangeTheChildren)
     for (TcwEdit* editor : {a, b, c})
         EXPECT_TRUE(editor->isMinimized());
     frame->mnuWindowArrangeClick();
-    const int bottom = frame->ClientArea->viewport()->rect().bottom() + 1;
+    const int bottom = Child<QMdiArea>(frame, "ClientArea")->viewport()->rect().bottom() + 1;
     EXPECT_EQ(a->geometry().bottom() + 1, bottom);
     EXPECT_EQ(b->geometry().left(), a->geometry().right() + 1);
 
     // The window list activates the chosen window.
-    emit frame->mnuWindow->aboutToShow();
-    QList<QAction*> items = frame->mnuWindow->actions();
+    emit Child<QMenu>(frame, "mnuWindow")->aboutToShow();
+    QList<QAction*> items = Child<QMenu>(frame, "mnuWindow")->actions();
     ASSERT_EQ(items.size(), 4 + 1 + 3);
     EXPECT_EQ(items[5]->text(), "&1 Untitled_1.txt");
     items[5]->trigger();

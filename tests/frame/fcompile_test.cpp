@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QPlainTextEdit>
+#include <QPlainTextEdit>
 
 #include <sys/stat.h>
 
@@ -104,16 +105,16 @@ TEST_F(Compile, AnyOutputFailsTheCompileAndShowsInTheOutputWindow)
     EXPECT_EQ(Status(), QString::fromStdString("Couldn't compile '" + Path("A.java") + "'."));
     EXPECT_EQ(beeps, 1);
     EXPECT_TRUE(dlgErrors->isVisible());
-    EXPECT_EQ(dlgErrors->memErrors->toPlainText(), "warning: deprecated\n");
+    EXPECT_EQ(Child<QPlainTextEdit>(dlgErrors, "memErrors")->toPlainText(), "warning: deprecated\n");
 
     // Errors on standard error count too, and replace the old text.
     JavaCompilerPath = FakeCompiler("javac2", "echo 'A.java:1: error' >&2");
     frame->cmdJavaClick();
-    EXPECT_EQ(dlgErrors->memErrors->toPlainText(), "A.java:1: error\n");
+    EXPECT_EQ(Child<QPlainTextEdit>(dlgErrors, "memErrors")->toPlainText(), "A.java:1: error\n");
 
     dlgErrors->cmdOKClick();
     EXPECT_FALSE(dlgErrors->isVisible());
-    EXPECT_EQ(dlgErrors->memErrors->toPlainText(), "A.java:1: error\n");
+    EXPECT_EQ(Child<QPlainTextEdit>(dlgErrors, "memErrors")->toPlainText(), "A.java:1: error\n");
 }
 
 TEST_F(Compile, ACompilerThatCannotStartShowsTheRunnersError)
@@ -122,10 +123,10 @@ TEST_F(Compile, ACompilerThatCannotStartShowsTheRunnersError)
     ::chmod(Path("javac").c_str(), 0644);
     JavaCompilerPath = Path("javac");
     OpenSaved("A.java", "class A {}");
-    frame->StatusBar->showMessage("before");
+    StatusBar()->showMessage("before");
     answers.push_back(mrOk);
-    ASSERT_TRUE(frame->cmdJava->isEnabled());
-    frame->cmdJava->click();
+    ASSERT_TRUE(Button("cmdJava")->isEnabled());
+    Button("cmdJava")->click();
     ASSERT_EQ(asked.size(), 1u);
     EXPECT_EQ(asked[0].Text, "Create process failed.");
     EXPECT_TRUE(asked[0].IsError);
@@ -147,5 +148,6 @@ TEST_F(Compile, RealCompilerEndToEnd)
     OpenSaved("Bad.java", "public class Bad { int x = ; }\n");
     frame->cmdJavaClick();
     EXPECT_TRUE(Status().startsWith("Couldn't compile")) << Status().toStdString();
-    EXPECT_TRUE(dlgErrors->memErrors->toPlainText().contains("error")) << dlgErrors->memErrors->toPlainText().toStdString();
+    const QString output = Child<QPlainTextEdit>(dlgErrors, "memErrors")->toPlainText();
+    EXPECT_TRUE(output.contains("error")) << output.toStdString();
 }

@@ -3,6 +3,7 @@
 #include "filedialogs.h"
 #include "fmain.h"
 #include "formresources.h"
+#include "ui_fmain.h"
 #include "guitest.h"
 #include "richedit.h"
 
@@ -33,16 +34,16 @@ struct Layout : QMainWindow, Ui::TfrmMain {
 TEST_F(Frame, LayoutOfMenusAtOpening)
 {
     EXPECT_EQ(frame->windowTitle(), "Zorvane's Java Editor");
-    QAction* menus[] = {frame->mnuFile->menuAction(), frame->mnuFileNew->menuAction(),
-                        frame->mnuWindow->menuAction(), frame->mnuHelp->menuAction()};
+    QAction* menus[] = {Child<QMenu>(frame, "mnuFile")->menuAction(), Child<QMenu>(frame, "mnuFileNew")->menuAction(),
+                        Child<QMenu>(frame, "mnuWindow")->menuAction(), Child<QMenu>(frame, "mnuHelp")->menuAction()};
     const char* menuHints[] = {"File related commands", "Create a new file",
                                "Window related commands such as Tile and Cascade", "Help topics"};
     for (int i = 0; i < 4; ++i)
         EXPECT_EQ(menus[i]->statusTip(), menuHints[i]);
-    EXPECT_EQ(frame->mnuSearch->title(), "Search");
+    EXPECT_EQ(Child<QMenu>(frame, "mnuSearch")->title(), "Search");
 
     auto layout = std::make_unique<Layout>();
-    Layout* frame = layout.get();
+    Layout* form = layout.get();
     struct Item {
         QAction* action;
         const char* caption;
@@ -51,29 +52,29 @@ TEST_F(Frame, LayoutOfMenusAtOpening)
         bool enabled;
     };
     const Item items[] = {
-        {frame->mnuFileOpen, "&Open", "", "Open an existing file", true},
-        {frame->mnuFileClose, "&Close", "", "Close current file", false},
-        {frame->mnuFileSave, "&Save", "Ctrl+S", "Save current file", false},
-        {frame->mnuFileSaveAs, "Save &As...", "", "Save current file as...", false},
-        {frame->mnuFileSaveAll, "Save All", "", "", false},
-        {frame->mnuFilePrint, "&Print...", "", "", true},
-        {frame->mnuFileExit, "E&xit", "", "Exit the application", true},
-        {frame->mnuEditUndo, "&Undo", "Ctrl+Z", "", false},
-        {frame->mnuEditCut, "Cu&t", "Ctrl+X", "Cut to clipboard", false},
-        {frame->mnuEditCopy, "&Copy", "Ctrl+C", "Copy to clipboard", false},
-        {frame->mnuEditPaste, "&Paste", "Ctrl+V", "Paste from clipboard", false},
-        {frame->mnuEditDelete, "&Delete", "Ctrl+Del", "", false},
-        {frame->mnuEditSettings, "&Settings...", "", "", true},
-        {frame->mnuSearchFind, "Find...", "Ctrl+F", "", false},
-        {frame->mnuSearchFindNext, "Find Next", "F3", "", false},
-        {frame->mnuSearchReplace, "Replace...", "Ctrl+R", "", false},
-        {frame->mnuWindowCascade, "&Cascade", "", "Arrange windows to overlap", true},
-        {frame->mnuWindowTile, "&Tile", "", "Arrange windows without overlap", true},
-        {frame->mnuWindowArrange, "&Arrange Icons", "", "Arrange window icons at bottom of main window", true},
-        {frame->mnuWindowMinimize, "&Minimize All", "", "Minimize all windows", true},
-        {frame->mnuHelpAbout, "&About", "", "", true},
-        {frame->mnuFile->menuAction(), "&File", "", "", true},
-        {frame->mnuWindow->menuAction(), "&Window", "", "", true},
+        {form->mnuFileOpen, "&Open", "", "Open an existing file", true},
+        {form->mnuFileClose, "&Close", "", "Close current file", false},
+        {form->mnuFileSave, "&Save", "Ctrl+S", "Save current file", false},
+        {form->mnuFileSaveAs, "Save &As...", "", "Save current file as...", false},
+        {form->mnuFileSaveAll, "Save All", "", "", false},
+        {form->mnuFilePrint, "&Print...", "", "", true},
+        {form->mnuFileExit, "E&xit", "", "Exit the application", true},
+        {form->mnuEditUndo, "&Undo", "Ctrl+Z", "", false},
+        {form->mnuEditCut, "Cu&t", "Ctrl+X", "Cut to clipboard", false},
+        {form->mnuEditCopy, "&Copy", "Ctrl+C", "Copy to clipboard", false},
+        {form->mnuEditPaste, "&Paste", "Ctrl+V", "Paste from clipboard", false},
+        {form->mnuEditDelete, "&Delete", "Ctrl+Del", "", false},
+        {form->mnuEditSettings, "&Settings...", "", "", true},
+        {form->mnuSearchFind, "Find...", "Ctrl+F", "", false},
+        {form->mnuSearchFindNext, "Find Next", "F3", "", false},
+        {form->mnuSearchReplace, "Replace...", "Ctrl+R", "", false},
+        {form->mnuWindowCascade, "&Cascade", "", "Arrange windows to overlap", true},
+        {form->mnuWindowTile, "&Tile", "", "Arrange windows without overlap", true},
+        {form->mnuWindowArrange, "&Arrange Icons", "", "Arrange window icons at bottom of main window", true},
+        {form->mnuWindowMinimize, "&Minimize All", "", "Minimize all windows", true},
+        {form->mnuHelpAbout, "&About", "", "", true},
+        {form->mnuFile->menuAction(), "&File", "", "", true},
+        {form->mnuWindow->menuAction(), "&Window", "", "", true},
     };
     for (const Item& item : items) {
         SCOPED_TRACE(item.caption);
@@ -82,24 +83,24 @@ TEST_F(Frame, LayoutOfMenusAtOpening)
         EXPECT_EQ(item.action->statusTip(), item.hint);
         EXPECT_EQ(item.action->isEnabled(), item.enabled);
     }
-    const QList<QAction*> file = frame->mnuFile->actions();
+    const QList<QAction*> file = form->mnuFile->actions();
     ASSERT_EQ(file.size(), 10);
     EXPECT_TRUE(file[6]->isSeparator());
     EXPECT_TRUE(file[8]->isSeparator());
-    QAction* tagged[] = {frame->mnuFileNewJava, frame->mnuFileNewHtml, frame->mnuFileNewText,
-                         frame->mnuFileNewOther, frame->mnpFileNewJava, frame->mnpFileNewHtml,
-                         frame->mnpFileNewText, frame->mnpFileNewOther};
+    QAction* tagged[] = {form->mnuFileNewJava, form->mnuFileNewHtml, form->mnuFileNewText,
+                         form->mnuFileNewOther, form->mnpFileNewJava, form->mnpFileNewHtml,
+                         form->mnpFileNewText, form->mnpFileNewOther};
     for (int i = 0; i < 8; ++i)
         EXPECT_EQ(tagged[i]->property("tag").toInt(), i % 4);
-    EXPECT_EQ(frame->mnpFileNewOther->text(), "Other Document");
-    EXPECT_EQ(frame->mnpFileNewHtml->text(), "New Html Document");
+    EXPECT_EQ(form->mnpFileNewOther->text(), "Other Document");
+    EXPECT_EQ(form->mnpFileNewHtml->text(), "New Html Document");
 }
 
 TEST_F(Frame, LayoutOfTheToolbar)
 {
     auto layout = std::make_unique<Layout>();
-    Layout* frame = layout.get();
-    EXPECT_EQ(frame->SpeedPanel->height(), 30);
+    Layout* form = layout.get();
+    EXPECT_EQ(form->SpeedPanel->height(), 30);
     struct Button {
         QToolButton* button;
         int left;
@@ -108,15 +109,15 @@ TEST_F(Frame, LayoutOfTheToolbar)
         int picture;
     };
     const Button buttons[] = {
-        {frame->cmdNew, 6, "New", true, 20},          {frame->cmdOpen, 31, "Open", true, 20},
-        {frame->cmdSave, 55, "Save", false, 20},      {frame->cmdSaveAll, 79, "Save", false, 20},
-        {frame->cmdPrint, 103, "Print", true, 20},    {frame->cmdUndo, 135, "Undo", true, 20},
-        {frame->cmdCut, 160, "Cut", false, 20},       {frame->cmdCopy, 184, "Copy", false, 20},
-        {frame->cmdPaste, 208, "Paste", false, 20},   {frame->cmdFind, 239, "Find", true, 20},
-        {frame->cmdFindNext, 264, "FindNext", true, 20}, {frame->cmdReplace, 289, "Replace", true, 20},
-        {frame->cmdJava, 321, "Compile Java Code", true, 16},
-        {frame->cmdBrowser, 346, "Load in Web Browser", true, 16},
-        {frame->cmdExit, 488, "Exit", true, 20},
+        {form->cmdNew, 6, "New", true, 20},          {form->cmdOpen, 31, "Open", true, 20},
+        {form->cmdSave, 55, "Save", false, 20},      {form->cmdSaveAll, 79, "Save", false, 20},
+        {form->cmdPrint, 103, "Print", true, 20},    {form->cmdUndo, 135, "Undo", true, 20},
+        {form->cmdCut, 160, "Cut", false, 20},       {form->cmdCopy, 184, "Copy", false, 20},
+        {form->cmdPaste, 208, "Paste", false, 20},   {form->cmdFind, 239, "Find", true, 20},
+        {form->cmdFindNext, 264, "FindNext", true, 20}, {form->cmdReplace, 289, "Replace", true, 20},
+        {form->cmdJava, 321, "Compile Java Code", true, 16},
+        {form->cmdBrowser, 346, "Load in Web Browser", true, 16},
+        {form->cmdExit, 488, "Exit", true, 20},
     };
     for (const Button& b : buttons) {
         SCOPED_TRACE(b.tip);
@@ -128,48 +129,48 @@ TEST_F(Frame, LayoutOfTheToolbar)
         EXPECT_FALSE(b.button->icon().isNull());
         EXPECT_FALSE(b.button->icon().pixmap(b.picture, QIcon::Disabled).isNull());
     }
-    EXPECT_EQ(frame->cmbDocType->geometry().topLeft(), QPoint(376, 4));
-    EXPECT_EQ(frame->cmbDocType->width(), 105);
-    EXPECT_FALSE(frame->cmbDocType->isEditable());
-    EXPECT_EQ(frame->cmbDocType->count(), 1) << "the form declares one empty item";
+    EXPECT_EQ(form->cmbDocType->geometry().topLeft(), QPoint(376, 4));
+    EXPECT_EQ(form->cmbDocType->width(), 105);
+    EXPECT_FALSE(form->cmbDocType->isEditable());
+    EXPECT_EQ(form->cmbDocType->count(), 1) << "the form declares one empty item";
 
     // Filled when the frame is created.
-    QComboBox* selector = GuiTest::frame->cmbDocType;
+    QComboBox* selector = Selector();
     ASSERT_EQ(selector->count(), 4);
     EXPECT_EQ(selector->itemText(0), "Java");
     EXPECT_EQ(selector->itemText(1), "Html");
     EXPECT_EQ(selector->itemText(2), "Text");
     EXPECT_EQ(selector->itemText(3), "Other");
     EXPECT_EQ(selector->currentIndex(), -1);
-    EXPECT_TRUE(GuiTest::frame->StatusBar->currentMessage().isEmpty());
+    EXPECT_TRUE(Status().isEmpty());
 }
 
 TEST_F(Frame, NewDocumentsShareOneNumbering)
 {
-    frame->mnuFileNewJava->trigger();
-    frame->mnpFileNewHtml->trigger();
+    Item("mnuFileNewJava")->trigger();
+    Item("mnpFileNewHtml")->trigger();
     for (TcwEdit* editor : frame->EditorWindows())
         editor->close();
     Settle();
     EXPECT_TRUE(frame->EditorWindows().isEmpty());
-    frame->mnuFileNewText->trigger();
+    Item("mnuFileNewText")->trigger();
     EXPECT_EQ(frame->ActiveEditor()->Caption(), "Untitled_3.txt");
-    frame->mnpFileNewOther->trigger();
+    Item("mnpFileNewOther")->trigger();
     EXPECT_EQ(frame->ActiveEditor()->Caption(), "Untitled_4.");
     EXPECT_EQ(frame->ActiveEditor()->DocType(), dtOther);
     EXPECT_EQ(frame->ActiveEditor()->font(), frame->Font);
     EXPECT_EQ(frame->UntitledCount, 4);
-    frame->mnuFileNewClick(frame->cmdNew); // not a menu item: nothing
+    frame->mnuFileNewClick(Button("cmdNew")); // not a menu item: nothing
     EXPECT_EQ(frame->UntitledCount, 4);
 }
 
 TEST_F(Frame, SelectorChangesTheActiveDocumentsKind)
 {
     TcwEdit* editor = NewEditor(dtJava);
-    frame->cmbDocType->setCurrentIndex(dtText);
+    Selector()->setCurrentIndex(dtText);
     EXPECT_EQ(editor->DocType(), dtJava) << "setting the index from code runs no handler";
-    QTest::keyClick(frame->cmbDocType, Qt::Key_Down);
-    frame->cmbDocType->setCurrentIndex(dtHtml);
+    QTest::keyClick(Selector(), Qt::Key_Down);
+    Selector()->setCurrentIndex(dtHtml);
     frame->cmbDocTypeChange();
     EXPECT_EQ(editor->DocType(), dtHtml);
     EXPECT_EQ(editor->Caption(), "Untitled_1.html");
@@ -211,9 +212,9 @@ TEST_F(Frame, NewButtonOpensThePopupAtItsCorner)
     Settle();
     frame->cmdNewClick();
     Settle();
-    ASSERT_TRUE(frame->mnpFileNew->isVisible());
-    EXPECT_EQ(frame->mnpFileNew->pos(), frame->cmdNew->mapToGlobal(QPoint(0, 0)));
-    frame->mnpFileNew->close();
+    ASSERT_TRUE(Child<QMenu>(frame, "mnpFileNew")->isVisible());
+    EXPECT_EQ(Child<QMenu>(frame, "mnpFileNew")->pos(), Button("cmdNew")->mapToGlobal(QPoint(0, 0)));
+    Child<QMenu>(frame, "mnpFileNew")->close();
 }
 
 TEST_F(Frame, ClosingAsksMostRecentFirstAndStopsAtTheFirstRefusal)
@@ -240,12 +241,12 @@ TEST_F(Frame, ClosingAsksMostRecentFirstAndStopsAtTheFirstRefusal)
 
 TEST_F(Frame, HintsShowTheirLongPartInTheStatusBar)
 {
-    QStatusTipEvent tip(frame->mnuFileOpen->statusTip());
-    QApplication::sendEvent(frame->cmdOpen, &tip);
-    EXPECT_EQ(frame->StatusBar->currentMessage(), "Open an existing file");
-    frame->StatusBar->showMessage("Done");
-    QApplication::sendEvent(frame->cmdOpen, &tip);
-    EXPECT_EQ(frame->StatusBar->currentMessage(), "Done") << "an unchanged hint does not overwrite";
+    QStatusTipEvent tip(Item("mnuFileOpen")->statusTip());
+    QApplication::sendEvent(Button("cmdOpen"), &tip);
+    EXPECT_EQ(Status(), "Open an existing file");
+    StatusBar()->showMessage("Done");
+    QApplication::sendEvent(Button("cmdOpen"), &tip);
+    EXPECT_EQ(Status(), "Done") << "an unchanged hint does not overwrite";
 }
 
 TEST_F(Frame, EditorFontIsCourierAtEightPoints)

@@ -46,11 +46,11 @@ TEST_F(SearchCommands, NothingWithoutAWindowOrASearchText)
     frame->dlgReplace->SetFindText("");
     TcwEdit* editor = Doc("abc abc");
     Select(editor, 2, 0);
-    frame->mnuSearchFindNext->trigger();
+    Item("mnuSearchFindNext")->trigger();
     frame->dlgFindFind(frame->dlgReplace);
     frame->dlgReplaceReplace();
     EXPECT_EQ(Selection(editor), P(2, 0));
-    EXPECT_TRUE(frame->StatusBar->currentMessage().isEmpty());
+    EXPECT_TRUE(Status().isEmpty());
     EXPECT_EQ(beeps, 0);
 }
 
@@ -59,7 +59,7 @@ TEST_F(SearchCommands, FindDialogActsOnTheActiveWindow)
     TcwEdit* first = Doc("one two one");
     TcwEdit* second = Doc("two one");
     second->SavedCaret = -1;
-    frame->cmdFind->click();
+    Button("cmdFind")->click();
     EXPECT_EQ(second->SavedCaret, 7);
     EXPECT_TRUE(frame->dlgFind->isVisible());
 
@@ -74,12 +74,12 @@ TEST_F(SearchCommands, EachDialogSearchesWithItsOwnOptions)
 {
     TcwEdit* editor = Doc("ABC abc");
     frame->dlgFind->Options |= frMatchCase;
-    frame->mnuSearchReplace->trigger();
+    Item("mnuSearchReplace")->trigger();
     frame->dlgReplace->edtFind->setText("abc");
     Press(frame->dlgReplace->cmdFindNext);
     EXPECT_EQ(Selection(editor), P(0, 3)) << "case-insensitive, as the Replace dialog says";
     EXPECT_EQ(frame->dlgFind->FindText(), "abc");
-    frame->mnuSearchFindNext->trigger();
+    Item("mnuSearchFindNext")->trigger();
     EXPECT_EQ(Selection(editor), P(4, 3)) << "F3 with the Find dialog's match case";
 }
 
@@ -103,6 +103,6 @@ TEST_F(SearchCommands, ReplaceCopiesTheTextAndReplaceAllTakesTheReplaceDialogsOp
     Press(frame->dlgReplace->cmdReplaceAll);
     EXPECT_EQ(std::string(editor->memText->Bytes()), "x Ab abc");
     EXPECT_EQ(Selection(editor), P(0, 0));
-    EXPECT_EQ(frame->StatusBar->currentMessage(), "Done Replacing 'ab' with 'x.'");
+    EXPECT_EQ(Status(), "Done Replacing 'ab' with 'x.'");
     EXPECT_EQ(beeps, 2);
 }

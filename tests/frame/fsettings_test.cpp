@@ -35,7 +35,7 @@ TEST_F(Settings, FirstStartStoresTheFormsFontAndAnEmptyCompiler)
     EXPECT_NE(store.find("\\JavaCompiler]"), std::string::npos) << store;
     EXPECT_NE(store.find("@=\"\""), std::string::npos) << store;
     EXPECT_TRUE(JavaCompilerPath.empty());
-    EXPECT_FALSE(frame->cmdJava->isEnabled());
+    EXPECT_FALSE(Button("cmdJava")->isEnabled());
 }
 
 TEST_F(Settings, ASecondStartReadsWhatTheFirstStored)

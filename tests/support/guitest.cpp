@@ -49,7 +49,27 @@ TcwEdit* GuiTest::OpenSaved(const std::string& name, const std::string& text)
 
 QString GuiTest::Status() const
 {
-    return frame->StatusBar->currentMessage();
+    return StatusBar()->currentMessage();
+}
+
+QAction* GuiTest::Item(const char* name) const
+{
+    return Child<QAction>(frame, name);
+}
+
+QToolButton* GuiTest::Button(const char* name) const
+{
+    return Child<QToolButton>(frame, name);
+}
+
+QComboBox* GuiTest::Selector() const
+{
+    return Child<QComboBox>(frame, "cmbDocType");
+}
+
+QStatusBar* GuiTest::StatusBar() const
+{
+    return Child<QStatusBar>(frame, "StatusBar");
 }
 
 } // namespace zj

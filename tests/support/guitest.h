@@ -2,6 +2,13 @@
 
 #include "uitest.h"
 
+#include <QAction>
+#include <QComboBox>
+#include <QMdiArea>
+#include <QMenu>
+#include <QStatusBar>
+#include <QToolButton>
+
 namespace zj {
 
 class TfrmMain;
@@ -21,6 +28,12 @@ protected:
     // Writes a file and opens it through the Open command.
     TcwEdit* OpenSaved(const std::string& name, const std::string& text);
     QString Status() const;
+
+    // The frame's components, by name.
+    QAction* Item(const char* name) const;
+    QToolButton* Button(const char* name) const;
+    QComboBox* Selector() const;
+    QStatusBar* StatusBar() const;
 };
 
 } // namespace zj

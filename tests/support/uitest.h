@@ -2,6 +2,7 @@
 
 #include "msgdialogs.h"
 
+#include <QObject>
 #include <QString>
 
 #include <gtest/gtest.h>
@@ -16,6 +17,16 @@
 namespace zj {
 
 class TcwEdit;
+
+// The component of a form that carries that name, or null with a failure.
+template <class T>
+T* Child(const QObject* form, const char* name)
+{
+    T* child = form->findChild<T*>(QString::fromLatin1(name));
+    if (!child)
+        ADD_FAILURE() << "no component " << name;
+    return child;
+}
 
 // A test of real widgets, shown offscreen, in a temporary folder of its own
 // (also the settings' folder), with every question and file dialog answered
