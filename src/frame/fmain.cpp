@@ -137,7 +137,8 @@ void TfrmMain::FormCreate()
             Guarded([this](QMdiSubWindow* window) {
                 ActiveFormChanged(window ? static_cast<QWidget*>(window) : this);
             }));
-    dlgOpen->InitialDir = FileNameToQt(ExtractFileDir(FileNameFromQt(QCoreApplication::applicationFilePath())));
+    dlgOpen->InitialDir =
+        UserWritableFolder(FileNameToQt(ExtractFileDir(FileNameFromQt(QCoreApplication::applicationFilePath()))));
 }
 
 void TfrmMain::FormDestroy()

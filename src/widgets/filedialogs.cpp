@@ -7,6 +7,10 @@
 #include <QFileInfo>
 #include <QGridLayout>
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 namespace zj {
 
 QString FileNameToQt(const std::string& fileName)
@@ -17,6 +21,15 @@ QString FileNameToQt(const std::string& fileName)
 std::string FileNameFromQt(const QString& fileName)
 {
     return QFile::encodeName(fileName).toStdString();
+}
+
+QString UserWritableFolder(const QString& folder)
+{
+#ifndef _WIN32
+    if (::access(QFile::encodeName(folder).constData(), W_OK) != 0)
+        return QDir::homePath();
+#endif
+    return folder;
 }
 
 std::function<bool(TOpenDialog&)> TOpenDialog::ExecuteHook;

@@ -14,6 +14,11 @@ namespace zj {
 QString FileNameToQt(const std::string& fileName);
 std::string FileNameFromQt(const QString& fileName);
 
+// The folder where an open dialog starts instead of folder: off Windows, the
+// user's home when the user may not write in folder (a program installed in a
+// system folder), so that a Save As from there does not fail; else folder.
+QString UserWritableFolder(const QString& folder);
+
 // Filters are written as "description|mask|description|mask", masks of one
 // filter separated by ";". FilterIndex counts from 1.
 class TFileDialog {

@@ -13,6 +13,7 @@
 #include <QTest>
 
 #include <memory>
+#include <unistd.h>
 
 using namespace zj;
 
@@ -259,4 +260,37 @@ TEST_F(Frame, EditorFontIsCourierAtEightPoints)
             SetFontSize(font, size, ppi);
             EXPECT_EQ(FontSize(font, ppi), size) << size << " at " << ppi;
         }
+}
+
+// An installed program's folder belongs to the system: the open dialog starts
+// at home there. Checked as an ordinary user, since root may write anywhere.
+TEST_F(Frame, OpenDialogStartsAtHomeWhenTheProgramsFolderIsNotTheUsers)
+{
+    EXPECT_EQ(frame->dlgOpen->InitialDir, QCoreApplication::applicationDirPath())
+        << "the test program's own folder is the user's";
+
+    namespace fs = std::filesystem;
+    fs::create_directories(dir / "home");
+    fs::create_directories(dir / "mine");
+    fs::create_directories(dir / "system");
+    fs::permissions(dir / "mine", fs::perms::all);
+    fs::permissions(dir / "system", fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                        fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    const QByteArray home = qgetenv("HOME");
+    qputenv("HOME", QByteArray::fromStdString((dir / "home").string()));
+    const bool root = ::geteuid() == 0;
+    ASSERT_TRUE(!root || (::setresgid(65534, 65534, 0) == 0 && ::setresuid(65534, 65534, 0) == 0));
+    struct Case {
+        std::string folder;
+        std::string start;
+    };
+    const Case cases[] = {{"mine", "mine"}, {"system", "home"}, {"missing", "home"}};
+    std::vector<std::string> starts;
+    for (const Case& c : cases)
+        starts.push_back(UserWritableFolder(QString::fromStdString(Path(c.folder))).toStdString());
+    if (root)
+        EXPECT_TRUE(::setresuid(0, 0, 0) == 0 && ::setresgid(0, 0, 0) == 0);
+    qputenv("HOME", home);
+    for (std::size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(starts[i], Path(cases[i].start)) << cases[i].folder;
 }
