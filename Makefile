@@ -44,6 +44,16 @@ test-windows: deps
 	"$(WINE64)" wineboot -i >"$$prefix/wineboot.log" 2>&1 || { cat "$$prefix/wineboot.log"; exit 1; }; \
 	cd $(WINBUILD) && ctest --output-on-failure -j $(JOBS)
 
+# For every user; `make install PREFIX=~/.local` for one (DESTDIR is honoured).
+PREFIX ?= /usr/local
+.PHONY: install package
+install: deps build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# A Debian package of the same files under /usr: $(BUILD)/zjedit_*.deb.
+package: deps build
+	cd $(BUILD) && cpack
+
 bench: deps build
 	bench/run.sh $(BUILD)
 

@@ -11,6 +11,7 @@ packages=(
   default-jdk-headless
   g++-mingw-w64-x86-64-posix wine64
   xvfb xauth
+  librsvg2-bin desktop-file-utils appstream dpkg-dev man-db
 )
 
 missing=()
