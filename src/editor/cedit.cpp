@@ -77,9 +77,9 @@ void TcwEdit::LoadFile(const std::string& fileName)
 {
     if (!FileExists(fileName))
         return;
-    std::string data;
+    std::string bytes;
     try {
-        data = ReadFileBytes(fileName);
+        bytes = ReadFileBytes(fileName);
     } catch (...) {
         // Nameless and untitled, so no later Save can overwrite the file
         // that could not be read.
@@ -91,7 +91,7 @@ void TcwEdit::LoadFile(const std::string& fileName)
     }
     SetIdentity({fileName, false, host_.DocTypeList().GetDocType(ExtractFileExt(fileName)),
                  FileNameToQt(ExtractFileName(fileName))});
-    memText->LoadBytes(ToCrLf(data));
+    memText->LoadBytes(ToCrLf(bytes));
     memText->SetModified(false);
     memText->setReadOnly(host_.OpenReadOnly());
     host_.UpdateMenuItems();

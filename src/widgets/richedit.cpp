@@ -89,18 +89,18 @@ bool ClipboardHasText()
 
 std::string_view TRichEdit::Bytes()
 {
-    const auto* data = static_cast<const char*>(SendScintillaPtrResult(SCI_GETCHARACTERPOINTER));
-    return {data, static_cast<std::size_t>(Length())};
+    const auto* text = static_cast<const char*>(SendScintillaPtrResult(SCI_GETCHARACTERPOINTER));
+    return {text, static_cast<std::size_t>(Length())};
 }
 
-void TRichEdit::LoadBytes(std::string_view data)
+void TRichEdit::LoadBytes(std::string_view bytes)
 {
     const bool wasReadOnly = isReadOnly();
     setReadOnly(false);
-    setUtf8(IsValidUtf8(data));
+    setUtf8(IsValidUtf8(bytes));
     SendScintilla(SCI_SETUNDOCOLLECTION, 0L);
     SendScintilla(SCI_CLEARALL);
-    SendScintilla(SCI_APPENDTEXT, static_cast<uintptr_t>(data.size()), data.data());
+    SendScintilla(SCI_APPENDTEXT, static_cast<uintptr_t>(bytes.size()), bytes.data());
     SendScintilla(SCI_SETUNDOCOLLECTION, 1L);
     SendScintilla(SCI_EMPTYUNDOBUFFER);
     SendScintilla(SCI_GOTOPOS, 0L);

@@ -28,7 +28,7 @@ public:
     // Replaces the whole text with data (line breaks already CR LF): shown as
     // UTF-8 when it is valid UTF-8, else as 8-bit text. Leaves the text
     // unmodified, with nothing to undo and the caret at the start.
-    void LoadBytes(std::string_view data);
+    void LoadBytes(std::string_view bytes);
 
     int Length() const;
     // Lines of the text, an empty last line not counted: 0 exactly when the

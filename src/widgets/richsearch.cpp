@@ -328,14 +328,14 @@ void TRichEdit::ReplaceRanges(const std::vector<TFound>& ranges, std::string_vie
         std::string Text;
     };
     std::vector<TChange> changes;
-    const std::string_view doc = Bytes();
+    const std::string_view current = Bytes();
     for (const TFound& range : ranges) {
         if (changes.empty() || range.Start - changes.back().End > MergeGap) {
             changes.push_back({range.Start, range.Start, {}});
         }
         TChange& change = changes.back();
-        change.Text.append(doc.substr(static_cast<std::size_t>(change.End),
-                                      static_cast<std::size_t>(range.Start - change.End)));
+        change.Text.append(current.substr(static_cast<std::size_t>(change.End),
+                                          static_cast<std::size_t>(range.Start - change.End)));
         change.Text.append(text);
         change.End = range.End;
     }

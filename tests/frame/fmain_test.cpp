@@ -288,8 +288,9 @@ TEST_F(Frame, OpenDialogStartsAtHomeWhenTheProgramsFolderIsNotTheUsers)
     std::vector<std::string> starts;
     for (const Case& c : cases)
         starts.push_back(UserWritableFolder(QString::fromStdString(Path(c.folder))).toStdString());
-    if (root)
+    if (root) {
         EXPECT_TRUE(::setresuid(0, 0, 0) == 0 && ::setresgid(0, 0, 0) == 0);
+    }
     qputenv("HOME", home);
     for (std::size_t i = 0; i < std::size(cases); ++i)
         EXPECT_EQ(starts[i], Path(cases[i].start)) << cases[i].folder;

@@ -189,16 +189,20 @@ TEST_F(FileStore, ReadsExportsWrittenElsewhereAndKeepsWhatItDoesNotKnow)
                      "@=\"x\"\r\n");
 }
 
+namespace {
+
 struct Damage {
     const char* what;
     std::string text;
     int line;
 };
 
-void PrintTo(const Damage& damage, std::ostream* out)
+[[maybe_unused]] void PrintTo(const Damage& damage, std::ostream* out)
 {
     *out << damage.what;
 }
+
+} // namespace
 
 class DamagedStore : public FileStore, public ::testing::WithParamInterface<Damage> {};
 
@@ -250,7 +254,7 @@ INSTANTIATE_TEST_SUITE_P(
         Damage{"OtherHeader", "Windows Registry Editor Version 5.00\n\n" + Key, 1},
         Damage{"ValueBeforeKey", "REGEDIT4\n\"FontName\"=\"Courier\"\n", 2},
         Damage{"SingleBackslash", "REGEDIT4\n" + Key + "@=\"C:\\jdk\"\n", 3}),
-    [](const ::testing::TestParamInfo<Damage>& info) { return std::string(info.param.what); });
+    [](const ::testing::TestParamInfo<Damage>& damage) { return std::string(damage.param.what); });
 
 TEST_F(FileStore, TwoWritersAtOnceLoseNothing)
 {
@@ -305,11 +309,11 @@ TEST_F(FileStore, AStoreThatCannotBeWrittenRaisesAClearError)
     ::chmod(fs::path(file).parent_path().c_str(), 0555);
     EXPECT_TRUE(Succeeded(Spawn(
         [&] {
-            TRegistry reg;
-            if (!reg.OpenKey(FontKey, false) || reg.ReadString("FontName") != "Courier")
+            TRegistry writer;
+            if (!writer.OpenKey(FontKey, false) || writer.ReadString("FontName") != "Courier")
                 return false;
             try {
-                reg.WriteString("FontName", "Other");
+                writer.WriteString("FontName", "Other");
             } catch (const ERegistryFileError& e) {
                 return std::string(e.what()).find("Cannot lock the registry file '" + file + "': ") == 0;
             }
