@@ -7,7 +7,7 @@ WINESERVER ?= $(firstword $(wildcard $(dir $(WINE64))wineserver) $(shell command
 # Put before every compiler run, e.g. LOCK="flock /tmp/build.lock" on a shared machine.
 LOCK ?=
 
-.PHONY: deps build run test test-windows bench clean
+.PHONY: deps build run test test-windows test-asan bench clean
 
 deps:
 	@scripts/deps.sh
@@ -54,8 +54,21 @@ install: deps build
 package: deps build
 	cd $(BUILD) && cpack
 
+# The Linux tests once more, built with AddressSanitizer and
+# UndefinedBehaviorSanitizer (no benchmarks). Leaks are reported too, except
+# those of the libraries beneath the program (tests/asan.supp).
+ASANBUILD ?= build-asan
+test-asan: deps
+	$(LOCK) cmake -S . -B $(ASANBUILD) -DZJ_SANITIZE=ON -DZJ_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
+	$(LOCK) cmake --build $(ASANBUILD) -j $(JOBS)
+	@echo "==== Linux tests with sanitizers ($(ASANBUILD)) ===="
+	cd $(ASANBUILD) && QT_QPA_PLATFORM=offscreen \
+	  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/asan.supp \
+	  ctest --output-on-failure -j $(JOBS)
+
 bench: deps build
 	bench/run.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(WINBUILD)
+	rm -rf $(BUILD) $(WINBUILD) $(ASANBUILD)

@@ -35,12 +35,6 @@ TRegistry::TRegistry(TRootKey root) : root_(root) {}
 
 TRegistry::~TRegistry() = default;
 
-void TRegistry::SetRootKey(TRootKey root)
-{
-    CloseKey();
-    root_ = root;
-}
-
 bool TRegistry::OpenKey(const std::string& key, bool canCreate)
 {
     const bool relative = key.empty() || key.front() != '\\';

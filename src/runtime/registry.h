@@ -86,9 +86,6 @@ public:
     TRegistry(const TRegistry&) = delete;
     TRegistry& operator=(const TRegistry&) = delete;
 
-    TRootKey RootKey() const { return root_; }
-    // Closes the open key first.
-    void SetRootKey(TRootKey root);
     // The open key below the root, without a leading "\"; empty when none is open.
     const std::string& CurrentPath() const { return currentPath_; }
     bool HasCurrentKey() const { return current_ != nullptr; }

@@ -395,6 +395,11 @@ TEST(RunDosProcessPosix, EchoToAStandardOutputWithoutReaderEndsOnlyTheEcho)
 
 TEST(RunDosProcessPosix, EveryFailingStepPutsTheDescriptorsBack)
 {
+#ifdef ZJ_SANITIZE
+    // Without a free descriptor the sanitizer's type check cannot read the
+    // memory map and takes every exception for a bad object.
+    GTEST_SKIP() << "runs out of descriptors on purpose";
+#endif
     // Allowing k new descriptors makes the step that needs one more fail.
     std::string report = InForkedProcess([] {
         int devNull = open("/dev/null", O_WRONLY);

@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 
 using namespace zj;
+using namespace std::string_literals;
 
 namespace {
 
@@ -32,7 +33,7 @@ TEST_F(Editor, UntitledCaptionsFollowTheKind)
 
 TEST_F(Editor, LoadAndSaveRoundTripEveryByteExceptLineBreaks)
 {
-    const std::string original("\xef\xbb\xbfhead\0nul\r\nlatin\xe9\xff\x80\rlone cr\nlone lf\r\n\r\nlast", 48);
+    const std::string original = "\xef\xbb\xbfhead\0nul\r\nlatin\xe9\xff\x80\rlone cr\nlone lf\r\n\r\nlast"s;
     Put(Path("bytes.txt"), original);
     TcwEdit* editor = Open(Path("bytes.txt"));
     EXPECT_FALSE(editor->memText->isUtf8()) << "invalid UTF-8 shows as 8-bit text";

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 using namespace zj;
+using namespace std::string_literals;
 
 namespace {
 
@@ -40,7 +41,7 @@ TEST(RichSearch, AgreesWithScintillasOwnSearch)
     const std::string documents[] = {
         "ab abc Ab_ab ab-ab (ab) AB\r\nab.ab 1ab ab1 a ba aab abab ab\t-ab- --ab ab",
         "\xc3\xa9" "ab ab\xc3\xa9 \xc3\x89" "AB \xc3\xa9 \xc3\x89 ab\xe2\x82\xac" "ab \xc5\xbf k ab\xc2\xa0" "ab",
-        std::string("\xe9" "ab ab\xe9 \xc9" "AB \xe9 \xc9 ab\xa0" "ab? ab\0ab", 30),
+        "\xe9" "ab ab\xe9 \xc9" "AB \xe9 \xc9 ab\xa0" "ab? ab\0ab"s,
     };
     const std::string patterns[] = {"ab", "AB", "a", "b a", "-", "-ab", "ab-", "\r\n", "\xc3\xa9", "\xc3\x89",
                                     "s", "k", "\xe9", "\xc9" "ab", "ab?"};

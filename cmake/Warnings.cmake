@@ -1,8 +1,0 @@
-# One set of warnings for every library, program, test and benchmark of the
-# project; a warning fails the build (ZJ_WERROR=OFF to build anyway).
-option(ZJ_WERROR "Treat warnings as errors" ON)
-add_library(zj_warnings INTERFACE)
-target_compile_options(zj_warnings INTERFACE
-  -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Woverloaded-virtual -Wcast-align -Wformat=2
-  -Wimplicit-fallthrough -Wmissing-declarations
-  $<$<BOOL:${ZJ_WERROR}>:-Werror>)
