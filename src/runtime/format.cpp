@@ -10,6 +10,11 @@ namespace zj {
 
 namespace {
 
+// Formats come from the settings file too: a width there must not make the
+// program allocate without bound. No message or command line needs a field
+// wider than the longest path (4096 bytes on Linux).
+constexpr int MaxField = 4096;
+
 [[noreturn]] void RaiseInvalid(std::string_view format)
 {
     throw EConvertError(FormatMessage("Format '%s' invalid or incompatible with argument", format));
@@ -105,7 +110,7 @@ std::string Format(std::string_view format, std::string_view arg, std::vector<TT
         // one argument is missing its argument whatever its type.
         if (argIndex++ >= 1)
             RaiseMissing(format);
-        if (type != 's' && type != 'S')
+        if ((type != 's' && type != 'S') || width > MaxField || precision > MaxField)
             RaiseInvalid(format);
         std::string_view text = arg;
         if (precision >= 0 && static_cast<std::size_t>(precision) < text.size())

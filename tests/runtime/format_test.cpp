@@ -20,12 +20,15 @@ TEST(Format, FillsTheOneStringArgument)
     };
     for (const auto& c : cases)
         EXPECT_EQ(Format(c[0], c[1]), c[2]) << c[0];
+    EXPECT_EQ(Format("[%-4096.4096s]", "ab"), "[ab" + std::string(4094, ' ') + "]");
 }
 
 TEST(Format, WhatCannotBeFilledRaisesTheConvertError)
 {
     const char* missing[] = {"b \"%s\" \"%1\"", "b %s %s", "b %s %d", "b %1:s", "b %s %*s"};
-    const char* invalid[] = {"b %d", "b %x %s", "b %*s", "b %s %1", "b %"};
+    // Widths and precisions stop at 4096, so a format cannot demand gigabytes.
+    const char* invalid[] = {"b %d", "b %x %s", "b %*s", "b %s %1", "b %", "b %2000000000s", "b %4097s",
+                             "b %-4097s", "b %.4097s", "b %0:4097s"};
     for (const char* format : missing) {
         try {
             Format(format, "f");
