@@ -1,6 +1,8 @@
 #include "dosprocess_backend.h"
 
 #include "cmdline.h"
+#include "eintr.h"
+#include "fdio.h"
 #include "process.h"
 
 #include <cerrno>
@@ -105,26 +107,14 @@ bool Start(const std::string& cmdLine, bool)
 
 bool Read(Handle handle, char* buffer, std::size_t size, std::size_t& count)
 {
-    ssize_t n;
-    do
-        n = read(handle, buffer, size);
-    while (n < 0 && errno == EINTR);
+    ssize_t n = RetryOnEintr([&] { return read(handle, buffer, size); });
     count = n > 0 ? static_cast<std::size_t>(n) : 0;
     return n > 0;
 }
 
 bool WriteAll(Handle handle, const char* data, std::size_t size)
 {
-    while (size > 0) {
-        ssize_t n = write(handle, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
+    return zj::WriteAll(handle, data, size);
 }
 
 EchoGuard::EchoGuard()

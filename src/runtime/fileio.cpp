@@ -10,6 +10,10 @@
 #include <system_error>
 
 #ifndef _WIN32
+#include "eintr.h"
+#include "fdio.h"
+#include "savefiles.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -42,47 +46,6 @@ namespace {
 
 namespace {
 
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return fd_; }
-    bool close()
-    {
-        int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
-
-bool WriteAll(int fd, std::string_view data)
-{
-    const char* p = data.data();
-    std::size_t left = data.size();
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        if (n == 0)
-            return false;
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 // The file that a save really writes: a symbolic link is followed to its
 // target, so the link itself survives.
 std::string ResolveTarget(const std::string& fileName)
@@ -98,108 +61,104 @@ std::string ResolveTarget(const std::string& fileName)
     return path.string();
 }
 
-void WriteInPlace(const std::string& fileName, const std::string& target, std::string_view data)
+// Gives the new file the target's owner and group, each on its own; false
+// when either cannot be kept.
+bool KeepOwnerAndGroup(int fd, const struct stat& target)
 {
-    int raw;
-    do
-        raw = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-    while (raw < 0 && errno == EINTR);
-    if (raw < 0)
+    struct stat own {};
+    return ::fstat(fd, &own) == 0 && (own.st_uid == target.st_uid || ::fchown(fd, target.st_uid, -1) == 0)
+           && (own.st_gid == target.st_gid || ::fchown(fd, -1, target.st_gid) == 0);
+}
+
+// Writes over the file itself. Its old content stays in a journal until the
+// new content is on disk, and the space is secured before the first byte
+// changes, so that a full disk or a kill cannot leave it torn.
+void WriteInPlace(const std::string& fileName, const std::string& target, const struct stat& st,
+                  std::string_view data)
+{
+    FileDescriptor fd(
+        RetryOnEintr([&] { return ::open(target.c_str(), O_RDWR | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC); }));
+    struct stat now {};
+    if (!fd.valid() || ::fstat(fd.get(), &now) != 0 || !S_ISREG(now.st_mode) || now.st_dev != st.st_dev
+        || now.st_ino != st.st_ino)
         RaiseCreateError(fileName);
-    FileDescriptor fd(raw);
-    if (!WriteAll(fd.get(), data) || ::fsync(fd.get()) != 0 || !fd.close())
+    SaveJournal journal;
+    if (!journal.Begin(target, fd.get(), now))
         RaiseWriteError();
+    const off_t size = static_cast<off_t>(data.size());
+    if ((size <= now.st_size || ::posix_fallocate(fd.get(), 0, size) == 0) && WriteAll(fd.get(), data)
+        && ::ftruncate(fd.get(), size) == 0 && ::fsync(fd.get()) == 0) {
+        journal.Commit();
+        return;
+    }
+    if (!journal.Restore(fd.get()))
+        throw EWriteError("Failed to Save Stream. The old content is kept in " + journal.CopyName());
+    RaiseWriteError();
 }
 
 } // namespace
 
-std::string ReadFileBytes(const std::string& fileName)
+int ReadRegularFile(const std::string& fileName, std::string& data)
 {
-    int raw;
-    do
-        raw = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-    while (raw < 0 && errno == EINTR);
-    if (raw < 0)
-        RaiseOpenError(fileName);
-    FileDescriptor fd(raw);
+    RecoverInterruptedSaves();
+    // Not blocking, so that a FIFO cannot hold the open.
+    FileDescriptor fd(RetryOnEintr([&] { return ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC); }));
     struct stat st {};
-    if (::fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode))
-        RaiseOpenError(fileName);
-
-    std::string data;
-    if (S_ISREG(st.st_mode) && st.st_size > 0)
-        data.reserve(static_cast<std::size_t>(st.st_size));
-    char buffer[1 << 16];
-    for (;;) {
-        // Read straight into the string when its size is known.
-        std::size_t room = data.capacity() - data.size();
-        if (room > sizeof buffer) {
-            std::size_t old = data.size();
-            data.resize(data.capacity());
-            ssize_t n = ::read(fd.get(), data.data() + old, room);
-            if (n < 0 && errno == EINTR) {
-                data.resize(old);
-                continue;
-            }
-            data.resize(old + (n > 0 ? static_cast<std::size_t>(n) : 0));
-            if (n < 0)
-                RaiseOpenError(fileName);
-            if (n == 0)
-                break;
-            continue;
-        }
-        ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            RaiseOpenError(fileName);
-        }
-        if (n == 0)
-            break;
-        data.append(buffer, static_cast<std::size_t>(n));
-    }
-    return data;
+    if (!fd.valid() || ::fstat(fd.get(), &st) != 0)
+        return errno;
+    if (!S_ISREG(st.st_mode))
+        return S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    data.clear();
+    if (!ReadAll(fd.get(), data, static_cast<std::size_t>(st.st_size)))
+        return errno ? errno : EIO;
+    return 0;
 }
 
 void WriteFileSafely(const std::string& fileName, std::string_view data)
 {
+    RecoverInterruptedSaves();
     const std::string target = ResolveTarget(fileName);
     struct stat st {};
-    const bool exists = ::stat(target.c_str(), &st) == 0;
-    // A file we may not write stays as it is, even though the folder would let
-    // us replace it.
-    if (exists && (S_ISDIR(st.st_mode) || ::access(target.c_str(), W_OK) != 0))
+    const bool exists = ::lstat(target.c_str(), &st) == 0;
+    if (!exists && errno != ENOENT)
+        RaiseCreateError(fileName);
+    // Only a regular file that we may write is replaced: not a FIFO, a device,
+    // a link loop, nor a file that is not ours to write although the folder
+    // would let us replace it.
+    if (exists && (!S_ISREG(st.st_mode) || ::access(target.c_str(), W_OK) != 0))
         RaiseCreateError(fileName);
 
-    fs::path targetPath(target);
-    fs::path folder = targetPath.parent_path();
-    std::string pattern = (folder.empty() ? fs::path(".") : folder).string() + "/."
-                          + targetPath.filename().string() + ".XXXXXX";
-    int raw = ::mkstemp(pattern.data());
+    fs::path folderPath = fs::path(target).parent_path();
+    const std::string folder = folderPath.empty() ? std::string(".") : folderPath.string();
+    RemoveLeftovers(folder);
+    // A new file would split the file from its other names.
+    if (exists && st.st_nlink > 1)
+        return WriteInPlace(fileName, target, st, data);
+    std::string temporary = TemporaryPattern(folder);
+    int raw = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (raw < 0) {
-        int error = errno;
-        if (exists && (error == EACCES || error == EPERM)) {
-            WriteInPlace(fileName, target, data);
-            return;
-        }
+        if (exists && (errno == EACCES || errno == EPERM))
+            return WriteInPlace(fileName, target, st, data);
         RaiseCreateError(fileName);
     }
     FileDescriptor fd(raw);
-    const std::string temporary = pattern;
     auto discard = [&temporary] { ::unlink(temporary.c_str()); };
 
     mode_t mode;
     if (exists) {
+        // A file of someone else's (or of a group we are not in) would become ours.
+        if (!KeepOwnerAndGroup(fd.get(), st)) {
+            fd.close();
+            discard();
+            return WriteInPlace(fileName, target, st, data);
+        }
         mode = st.st_mode & 07777;
-        // Keep the owner where we may (saving as root must not steal the file).
-        [[maybe_unused]] int ignored = ::fchown(fd.get(), st.st_uid, st.st_gid);
     } else {
         mode_t mask = ::umask(0);
         ::umask(mask);
         mode = 0666 & ~mask;
     }
-    if (!WriteAll(fd.get(), data) || ::fchmod(fd.get(), mode) != 0 || ::fsync(fd.get()) != 0
-        || !fd.close()) {
+    if (!WriteAll(fd.get(), data) || ::fchmod(fd.get(), mode) != 0 || ::fsync(fd.get()) != 0 || !fd.close()) {
         discard();
         RaiseWriteError();
     }
@@ -208,28 +167,30 @@ void WriteFileSafely(const std::string& fileName, std::string_view data)
         RaiseCreateError(fileName);
     }
     // Make the rename itself durable.
-    int dir = ::open((folder.empty() ? fs::path(".") : folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
+    SyncFolder(folder);
 }
 
 #else // _WIN32
 
-std::string ReadFileBytes(const std::string& fileName)
+int ReadRegularFile(const std::string& fileName, std::string& data)
 {
     std::error_code ec;
     fs::path path = fs::u8path(fileName);
-    if (fs::is_directory(path, ec))
-        RaiseOpenError(fileName);
+    fs::file_status status = fs::status(path, ec);
+    if (!fs::exists(status))
+        return ENOENT;
+    if (!fs::is_regular_file(status))
+        return fs::is_directory(status) ? EISDIR : EINVAL;
     std::ifstream in(path, std::ios::binary);
     if (!in)
-        RaiseOpenError(fileName);
-    std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
-        RaiseOpenError(fileName);
-    return data;
+        return EACCES;
+    data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return in.bad() ? EIO : 0;
+}
+
+std::vector<std::string> RecoverInterruptedSaves()
+{
+    return {};
 }
 
 void WriteFileSafely(const std::string& fileName, std::string_view data)
@@ -260,5 +221,13 @@ void WriteFileSafely(const std::string& fileName, std::string_view data)
 }
 
 #endif
+
+std::string ReadFileBytes(const std::string& fileName)
+{
+    std::string data;
+    if (ReadRegularFile(fileName, data) != 0)
+        RaiseOpenError(fileName);
+    return data;
+}
 
 } // namespace zj

@@ -2,21 +2,37 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zj {
 
 // The whole file as bytes. Raises EFOpenError "Cannot open file %s" when the
-// file cannot be opened or read.
+// file cannot be opened or read, or is not a regular file (a FIFO could block
+// for ever, a device never end).
 std::string ReadFileBytes(const std::string& fileName);
+
+// The same without raising: 0, or the errno value that says why the file was
+// not read (EISDIR for a folder, EINVAL for any other special file).
+int ReadRegularFile(const std::string& fileName, std::string& data);
 
 // Replaces the file's content with data so that a failure never destroys the
 // old file: the bytes go to a temporary file beside the target, every write is
 // checked, the file reaches the disk, and only then is it renamed over the
-// target. The target keeps its permissions; a symbolic link stays a link and
-// its target is updated. Where no temporary file can be made beside the target
-// (a read-only folder holding a writable file) the file is written in place.
-// Raises EFCreateError "Cannot create file %s" when the file cannot be created,
-// EWriteError "Failed to Save Stream" when writing it fails.
+// target. The target keeps its permissions, owner and group; a symbolic link
+// stays a link and its target is updated. Where a rename would change the file
+// for others (a read-only folder holding a writable file, an owner or group the
+// new file could not have, several hard links) the file is written in place,
+// with its old content kept in the cache folder until the new content is on
+// disk. Raises EFCreateError "Cannot create file %s" when the file cannot be
+// created or is not a regular file, EWriteError "Failed to Save Stream" when
+// writing it fails (naming where the old content is kept when it could not be
+// put back).
 void WriteFileSafely(const std::string& fileName, std::string_view data);
+
+// Puts back the old content of every file whose save in place ended half way
+// (the saving process was killed, or could not put the old content back), and
+// returns the names of those files. Reading and saving a file run it first;
+// the program also runs it at start-up. Never raises for file-system errors.
+std::vector<std::string> RecoverInterruptedSaves();
 
 } // namespace zj

@@ -1,5 +1,7 @@
 #include "process.h"
 
+#include "eintr.h"
+
 #include <cerrno>
 #include <csignal>
 #include <mutex>
@@ -37,8 +39,7 @@ void ReapWhenDone(pid_t pid)
     try {
         std::thread([pid] {
             int status;
-            while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-            }
+            RetryOnEintr([&] { return waitpid(pid, &status, 0); });
         }).detach();
     } catch (const std::system_error&) {
         std::lock_guard lock(PendingLock);

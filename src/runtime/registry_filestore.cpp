@@ -4,8 +4,11 @@
 
 #include "registry_backend.h"
 
+#include "eintr.h"
+#include "fdio.h"
 #include "fileio.h"
 #include "regfile.h"
+#include "sysutils.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -15,7 +18,6 @@
 #include <system_error>
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -48,31 +50,12 @@ const char* RootName(TRootKey root)
 // The store as it is now; an absent file (or folder) is an empty store.
 TRegFile Load(const std::string& fileName)
 {
-    int fd;
-    do
-        fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-    while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
-        if (errno == ENOENT || errno == ENOTDIR)
-            return TRegFile();
-        RaiseFileError("Cannot read the registry file", fileName, std::strerror(errno));
-    }
     std::string text;
-    char buffer[1 << 16];
-    for (;;) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            int error = errno;
-            ::close(fd);
-            RaiseFileError("Cannot read the registry file", fileName, std::strerror(error));
-        }
-        if (n == 0)
-            break;
-        text.append(buffer, static_cast<std::size_t>(n));
+    if (int error = ReadRegularFile(fileName, text)) {
+        if (error == ENOENT || error == ENOTDIR)
+            return TRegFile();
+        RaiseFileError("Cannot read the registry file", fileName, std::strerror(error));
     }
-    ::close(fd);
     try {
         return TRegFile::Parse(text);
     } catch (const ERegFileSyntax& e) {
@@ -96,21 +79,11 @@ bool Modify(const std::string& fileName, Change change)
     // The lock lives in a file of its own: the store itself is replaced by
     // every write, and a lock on a replaced file guards nothing.
     const std::string lockName = fileName + ".lock";
-    int lock;
-    do
-        lock = ::open(lockName.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    while (lock < 0 && errno == EINTR);
-    if (lock < 0)
+    // Closing the descriptor releases the lock.
+    FileDescriptor lock(RetryOnEintr([&] { return ::open(lockName.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600); }));
+    if (!lock.valid())
         RaiseFileError("Cannot lock the registry file", fileName, std::strerror(errno));
-    struct Unlock {
-        int fd;
-        ~Unlock() { ::close(fd); } // also releases the lock
-    } unlock{lock};
-    int locked;
-    do
-        locked = ::flock(lock, LOCK_EX);
-    while (locked != 0 && errno == EINTR);
-    if (locked != 0)
+    if (RetryOnEintr([&] { return ::flock(lock.get(), LOCK_EX); }) != 0)
         RaiseFileError("Cannot lock the registry file", fileName, std::strerror(errno));
 
     TRegFile store = Load(fileName);
@@ -184,20 +157,7 @@ std::shared_ptr<TClassesRootSource> CurrentClassesRootSource()
 
 std::string RegistryFileName()
 {
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    fs::path base;
-    // Relative values are to be ignored, as the XDG rules say.
-    if (config && *config == '/') {
-        base = config;
-    } else {
-        const char* home = std::getenv("HOME");
-        if (!home || !*home) {
-            const passwd* entry = ::getpwuid(::getuid());
-            home = entry ? entry->pw_dir : "/";
-        }
-        base = fs::path(home) / ".config";
-    }
-    return (base / "zorvane-java-editor" / "registry.reg").string();
+    return UserFolder("XDG_CONFIG_HOME", ".config") + "/registry.reg";
 }
 
 void SetClassesRootSource(std::shared_ptr<TClassesRootSource> source)

@@ -1,8 +1,14 @@
 #include "sysutils.h"
 
+#include <cstdlib>
 #include <cwctype>
 #include <filesystem>
 #include <system_error>
+
+#ifndef _WIN32
+#include <pwd.h>
+#include <unistd.h>
+#endif
 
 namespace zj {
 
@@ -121,5 +127,25 @@ std::string FormatMessage(std::string_view pattern, std::string_view arg)
     result.append(pattern.substr(0, at)).append(arg).append(pattern.substr(at + 2));
     return result;
 }
+
+#ifndef _WIN32
+std::string UserFolder(const char* variable, const char* underHome)
+{
+    namespace fs = std::filesystem;
+    const char* value = std::getenv(variable);
+    fs::path base;
+    if (value && *value == '/') {
+        base = value;
+    } else {
+        const char* home = std::getenv("HOME");
+        if (!home || !*home) {
+            const passwd* entry = ::getpwuid(::getuid());
+            home = entry ? entry->pw_dir : "/";
+        }
+        base = fs::path(home) / underHome;
+    }
+    return (base / "zorvane-java-editor").string();
+}
+#endif
 
 } // namespace zj

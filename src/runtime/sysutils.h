@@ -45,4 +45,11 @@ std::string UpperCaseAscii(std::string_view s);
 // "%s" in pattern replaced by arg; the program's messages take one argument.
 std::string FormatMessage(std::string_view pattern, std::string_view arg);
 
+#ifndef _WIN32
+// The program's own folder under an XDG base folder: variable's value when it
+// is absolute (relative values are to be ignored), else underHome in the home
+// folder; e.g. UserFolder("XDG_CACHE_HOME", ".cache").
+std::string UserFolder(const char* variable, const char* underHome);
+#endif
+
 } // namespace zj
