@@ -3,6 +3,7 @@
 #include "sysutils.h"
 #include "textconv.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace zj {
@@ -38,6 +39,16 @@ bool StartsWithNoCase(std::string_view s, std::string_view prefix)
     return s.size() >= prefix.size() && UpperCaseAscii(s.substr(0, prefix.size())) == UpperCaseAscii(prefix);
 }
 
+// The line break at the start of text: CR LF, LF, CR, or none.
+std::string_view LeadingBreak(std::string_view text)
+{
+    if (text.starts_with("\r\n"))
+        return text.substr(0, 2);
+    if (text.starts_with('\n') || text.starts_with('\r'))
+        return text.substr(0, 1);
+    return {};
+}
+
 std::string Quote(std::string_view text)
 {
     std::string out = "\"";
@@ -62,11 +73,9 @@ public:
         if (next_ >= text_.size())
             return false;
         start_ = next_;
-        std::size_t newline = text_.find('\n', start_);
-        next_ = newline == std::string_view::npos ? text_.size() : newline + 1;
-        end_ = newline == std::string_view::npos ? text_.size() : newline;
-        if (end_ > start_ && text_[end_ - 1] == '\r')
-            --end_;
+        // A line ends in LF, CR LF or a lone CR, as the writer's lines may.
+        end_ = std::min(text_.find_first_of("\r\n", start_), text_.size());
+        next_ = end_ + LeadingBreak(text_.substr(end_)).size();
         at_ = start_;
         ++line_;
         std::string_view content = text_.substr(start_, end_ - start_);
@@ -85,6 +94,7 @@ public:
     std::size_t NextStart() const { return next_; }
     std::string_view Rest() const { return text_.substr(at_, end_ - at_); }
     std::string_view RawLine() const { return text_.substr(start_, next_ - start_); }
+    std::string_view LineBreak() const { return text_.substr(end_, next_ - end_); }
     bool AtEnd() const { return at_ >= end_; }
     char Peek() const { return AtEnd() ? '\0' : text_[at_]; }
     void Skip(std::size_t n = 1) { at_ += n; }
@@ -93,7 +103,6 @@ public:
         while (!AtEnd() && IsBlank(text_[at_]))
             ++at_;
     }
-    bool BreakAfter() const { return next_ > end_ && text_[next_ - 1] == '\n'; }
 
     std::string ReadQuoted()
     {
@@ -245,8 +254,8 @@ TRegFile TRegFile::Parse(std::string_view text)
         first.remove_suffix(1);
     if (first != Header)
         in.Fail("the file does not begin with REGEDIT4");
-    if (in.RawLine().size() >= 2 && in.RawLine().substr(in.RawLine().size() - 2) == "\r\n")
-        file.newline_ = "\r\n";
+    if (!in.LineBreak().empty())
+        file.newline_ = std::string(in.LineBreak());
     file.sections_[0].Lines.push_back({std::string(in.RawLine()), false, {}, {}});
 
     while (in.NextLine()) {
@@ -368,8 +377,17 @@ void TRegFile::EnsureFinalLineBreak()
 {
     Section& last = sections_.back();
     std::string& text = last.Lines.empty() ? last.Header : last.Lines.back().Text;
-    if (!text.empty() && text.back() != '\n')
+    if (!text.empty() && text.back() != '\n' && text.back() != '\r')
         text += newline_;
+}
+
+std::string TRegFile::BreakBetween(std::string_view before, std::string_view after) const
+{
+    // A lone CR followed by LF would read back as one CR LF break, joining two
+    // lines; CR LF keeps them apart.
+    if ((newline_.front() == '\n' && before.ends_with('\r')) || (newline_.back() == '\r' && after.starts_with('\n')))
+        return "\r\n";
+    return newline_;
 }
 
 std::size_t TRegFile::InsertionPoint(const std::string& folded) const
@@ -408,12 +426,12 @@ TRegFile::Section& TRegFile::AddSection(std::string_view path)
     Section& before = sections_[at - 1];
     const std::string& lastText = before.Lines.empty() ? before.Header : before.Lines.back().Text;
     if (lastText.find_first_not_of(" \t\r\n") != std::string::npos)
-        before.Lines.push_back({newline_, false, {}, {}});
+        before.Lines.push_back({BreakBetween(lastText, {}), false, {}, {}});
     modified_ = true;
     return *sections_.insert(sections_.begin() + static_cast<std::ptrdiff_t>(at), std::move(added));
 }
 
-std::string TRegFile::FormatValue(std::string_view name, const TRegValue& value) const
+std::string TRegFile::FormatValue(std::string_view name, const TRegValue& value, std::string_view lineBreak)
 {
     std::string out = name.empty() ? "@=" : Quote(name) + "=";
     std::string_view data = value.Data;
@@ -439,7 +457,7 @@ std::string TRegFile::FormatValue(std::string_view name, const TRegValue& value)
         }
         out += HexBytes(data);
     }
-    return out + newline_;
+    return out.append(lineBreak);
 }
 
 bool TRegFile::SetValue(std::string_view path, std::string_view name, const TRegValue& value)
@@ -462,8 +480,9 @@ bool TRegFile::SetValue(std::string_view path, std::string_view name, const TReg
         // An equal value keeps its line as the user wrote it.
         if (found->Value.Type == value.Type && found->Value.Data == value.Data)
             return true;
-        // The name keeps the spelling it has in the file.
-        found->Text = FormatValue(found->Name, value);
+        // The name keeps the spelling it has in the file, the line its break.
+        const std::size_t content = found->Text.find_last_not_of("\r\n") + 1;
+        found->Text = FormatValue(found->Name, value, std::string_view(found->Text).substr(content));
         found->Value = value;
         modified_ = true;
         return true;
@@ -475,8 +494,9 @@ bool TRegFile::SetValue(std::string_view path, std::string_view name, const TReg
     for (std::size_t i = 0; i < lastSection->Lines.size(); ++i)
         if (lastSection->Lines[i].IsValue)
             at = i + 1;
+    const std::string_view after = at < lastSection->Lines.size() ? lastSection->Lines[at].Text : std::string_view();
     lastSection->Lines.insert(lastSection->Lines.begin() + static_cast<std::ptrdiff_t>(at),
-                              {FormatValue(name, value), true, std::string(name), value});
+                              {FormatValue(name, value, BreakBetween({}, after)), true, std::string(name), value});
     modified_ = true;
     return true;
 }

@@ -63,13 +63,15 @@ private:
         std::vector<Line> Lines;
     };
 
-    std::string FormatValue(std::string_view name, const TRegValue& value) const;
+    static std::string FormatValue(std::string_view name, const TRegValue& value, std::string_view lineBreak);
+    // The break of a new line between before and after.
+    std::string BreakBetween(std::string_view before, std::string_view after) const;
     std::size_t InsertionPoint(const std::string& folded) const;
     Section& AddSection(std::string_view path);
     void EnsureFinalLineBreak();
 
     std::vector<Section> sections_;
-    std::string newline_ = "\n";
+    std::string newline_ = "\n"; // the break of the first line, for new lines
     bool modified_ = false;
 };
 

@@ -256,6 +256,62 @@ INSTANTIATE_TEST_SUITE_P(
         Damage{"SingleBackslash", "REGEDIT4\n" + Key + "@=\"C:\\jdk\"\n", 3}),
     [](const ::testing::TestParamInfo<Damage>& damage) { return std::string(damage.param.what); });
 
+TEST_F(FileStore, WritesAfterEveryKindOfLineEndReadBackAndLeaveNothingBehind)
+{
+    const std::string font = "[HKEY_CURRENT_USER\\Software\\Zorvane\\Java Editor\\Display\\Font]";
+    const std::string name = "\"FontName\"=\"Courier\"";
+    struct Case {
+        const char* what;
+        std::string text;
+    };
+    const Case cases[] = {
+        {"CR LF, the last line ending in a lone CR", "REGEDIT4\r\n\r\n" + font + "\r\n" + name + "\r"},
+        {"LF", "REGEDIT4\n\n" + font + "\n" + name + "\n"},
+        {"lone CR", "REGEDIT4\r\r" + font + "\r" + name + "\r"},
+        {"none at the end", "REGEDIT4\r\n\r\n" + font + "\r\n" + name},
+        {"LF, the last line ending in a lone CR", "REGEDIT4\n\n" + font + "\n" + name + "\r"},
+        {"mixed", "REGEDIT4\r\n; note\n" + font + "\r" + name + "\r\n\n; end\r"},
+        {"lone CR before an LF blank line", "REGEDIT4\r" + font + "\r" + name + "\r\n\n"},
+    };
+    pid_t ended = ::fork();
+    if (ended == 0)
+        ::_exit(0);
+    ::waitpid(ended, nullptr, 0);
+    const fs::path folder = fs::path(file).parent_path();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Put(c.text);
+        // A temporary file of a save that was killed.
+        std::ofstream(folder / (".zjsave-" + std::to_string(ended) + "-Ab12Cd")) << "partial";
+        {
+            TRegistry reg;
+            ASSERT_TRUE(reg.OpenKey(FontKey, false));
+            EXPECT_EQ(reg.ReadString("FontName"), "Courier");
+            reg.WriteInteger("FontSize", 8);
+            reg.WriteString("FontName", "Lucida");
+            ASSERT_TRUE(reg.OpenKey("\\Software\\Zorvane\\Java Editor\\JavaCompiler", true));
+            reg.WriteString("", "javac");
+        }
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey(FontKey, false));
+        EXPECT_EQ(reg.ReadInteger("FontSize"), 8);
+        EXPECT_EQ(reg.ReadString("FontName"), "Lucida");
+        ASSERT_TRUE(reg.OpenKey("\\Software\\Zorvane\\Java Editor\\JavaCompiler", false));
+        EXPECT_EQ(reg.ReadString(""), "javac");
+        for (const char* comment : {"; note", "; end"})
+            EXPECT_EQ(c.text.find(comment) == std::string::npos, Get().find(comment) == std::string::npos);
+        for (const auto& entry : fs::directory_iterator(folder))
+            EXPECT_TRUE(entry.path() == file || entry.path() == file + ".lock") << entry.path();
+    }
+
+    // The new value goes after the lone CR, which stays as it is.
+    Put(cases[0].text);
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(FontKey, false));
+    reg.WriteInteger("FontSize", 8);
+    EXPECT_EQ(Get(), cases[0].text + "\"FontSize\"=dword:00000008\r\n");
+}
+
 TEST_F(FileStore, TwoWritersAtOnceLoseNothing)
 {
     Put("REGEDIT4\n");
