@@ -6,8 +6,11 @@ WINE64 ?= $(firstword $(wildcard /usr/lib/wine/wine64 /usr/lib64/wine/wine64) $(
 WINESERVER ?= $(firstword $(wildcard $(dir $(WINE64))wineserver) $(shell command -v wineserver))
 # Put before every compiler run, e.g. LOCK="flock /tmp/build.lock" on a shared machine.
 LOCK ?=
+# The fuzz targets: their own clang build; each runs FUZZ_SECONDS (make test: 20).
+FUZZBUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
 
-.PHONY: deps build run test test-windows test-asan bench clean
+.PHONY: deps build run test test-windows test-asan fuzz bench clean
 
 deps:
 	@scripts/deps.sh
@@ -23,6 +26,7 @@ test: deps build
 	@echo "==== Linux tests ($(BUILD)) ===="
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 	@$(MAKE) --no-print-directory test-windows
+	@$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=20
 
 # Each run gets a fresh Wine prefix, so no registry state carries over; the
 # overrides keep Wine from asking to install its .NET and HTML engines. Wine's
@@ -67,8 +71,14 @@ test-asan: deps
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/asan.supp \
 	  ctest --output-on-failure -j $(JOBS)
 
+fuzz: deps
+	$(LOCK) cmake -S fuzz -B $(FUZZBUILD) -DCMAKE_CXX_COMPILER=clang++
+	$(LOCK) cmake --build $(FUZZBUILD) -j $(JOBS)
+	@echo "==== Fuzzing ($(FUZZBUILD), $(FUZZ_SECONDS) s a target) ===="
+	fuzz/run.sh $(FUZZBUILD) $(FUZZ_SECONDS)
+
 bench: deps build
 	bench/run.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(WINBUILD) $(ASANBUILD)
+	rm -rf $(BUILD) $(WINBUILD) $(ASANBUILD) $(FUZZBUILD)

@@ -12,6 +12,7 @@ packages=(
   g++-mingw-w64-x86-64-posix wine64
   xvfb xauth
   librsvg2-bin desktop-file-utils appstream dpkg-dev man-db
+  clang libclang-rt-14-dev
 )
 
 missing=()
