@@ -421,19 +421,29 @@ TEST_F(FileIo, KilledSavesLeaveTheOldOrTheNewContentAndNoLeftovers)
                 continue;
             }
         }
-        auto save = [&](const std::string& text) { return Start([&] {
-            WriteFileSafely(target, text);
-            return true;
-        }, readOnly); };
+        auto save = [&](const std::string& text) {
+            return Start(
+                [&] {
+                    WriteFileSafely(target, text);
+                    return true;
+                },
+                readOnly);
+        };
+        // Entries of the folder besides the target.
         auto others = [&] { return std::distance(fs::directory_iterator(folder), fs::directory_iterator()) - 1; };
 
+        // Kill moments spread over the time of an uninterrupted save.
         const auto started = std::chrono::steady_clock::now();
-        ASSERT_TRUE(Finished(save(documents[1])));
-        const auto once = std::chrono::steady_clock::now() - started;
+        auto once = std::chrono::steady_clock::duration::max();
+        for (int i = 1; i <= 3; ++i) {
+            const auto start = std::chrono::steady_clock::now();
+            ASSERT_TRUE(Finished(save(documents[i % 2])));
+            once = std::min(once, std::chrono::steady_clock::now() - start);
+        }
         std::uniform_int_distribution<long long> moment(
-            0, std::chrono::duration_cast<std::chrono::microseconds>(once).count() * 11 / 10);
-        int kills = 0, olds = 0, news = 0;
-        for (int i = 0; i < 100; ++i) {
+            0, std::chrono::duration_cast<std::chrono::microseconds>(once).count());
+        int kills = 0, olds = 0, news = 0, putBack = 0, attempts = 0;
+        for (; kills < 100 && attempts < 1000; ++attempts) {
             const std::string old = Get(target);
             const std::string& next = old == documents[0] ? documents[1] : documents[0];
             const pid_t pid = save(next);
@@ -441,22 +451,25 @@ TEST_F(FileIo, KilledSavesLeaveTheOldOrTheNewContentAndNoLeftovers)
             ::kill(pid, SIGKILL);
             int status = 0;
             ::waitpid(pid, &status, 0);
-            kills += WIFSIGNALED(status);
-            RecoverInterruptedSaves();
+            if (!WIFSIGNALED(status))
+                continue; // done before the kill
+            ++kills;
+            putBack += !RecoverInterruptedSaves().empty();
             const std::string now = Get(target);
             olds += now == old;
             news += now == next;
-            EXPECT_TRUE(now == old || now == next) << "torn after kill " << i << ", seed " << seed;
-            EXPECT_TRUE(CacheEntries().empty()) << "after kill " << i;
+            EXPECT_TRUE(now == old || now == next) << "torn by kill " << kills << ", seed " << seed;
+            EXPECT_TRUE(CacheEntries().empty()) << "after kill " << kills;
             // The killed save's temporary file goes with the next save.
-            EXPECT_LE(others(), 1) << "after kill " << i;
+            EXPECT_LE(others(), 1) << "after kill " << kills;
         }
+        EXPECT_EQ(kills, 100);
         ASSERT_TRUE(Finished(save(documents[0])));
         EXPECT_EQ(others(), 0);
         EXPECT_EQ(Get(target), documents[0]);
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-        std::cout << what << ": " << kills << " of 100 saves killed, " << olds << " old, " << news << " new, "
-                  << seconds << " s (one save " << std::chrono::duration<double, std::milli>(once).count()
-                  << " ms)\n";
+        std::cout << what << ": " << kills << " saves killed (" << attempts << " started), " << olds << " old ("
+                  << putBack << " put back), " << news << " new, " << seconds << " s (one save "
+                  << std::chrono::duration<double, std::milli>(once).count() << " ms)\n";
     }
 }
