@@ -1,6 +1,7 @@
 #include "application.h"
 #include "classesroot_gio.h"
 #include "derrors.h"
+#include "fileio.h"
 #include "fmain.h"
 #include "formresources.h"
 
@@ -20,6 +21,8 @@ int main(int argc, char** argv)
     // Off Windows the .html association is the desktop's.
     zj::SetClassesRootSource(zj::DesktopClassesRoot());
 #endif
+    // A save that a crash or a kill cut short gets its old content back.
+    zj::RecoverInterruptedSaves();
     // The command line is not read: a file named there is not opened.
     auto frame = std::make_unique<zj::TfrmMain>();
     auto errors = std::make_unique<zj::TdlgErrors>();

@@ -340,8 +340,9 @@ TEST_F(FileIo, LeftoversOfEndedSavesAreRemovedAndNothingElse)
     fs::create_directory(journals);
     for (const Entry& entry : entries) {
         Put(entry.name.string(), "x");
-        if (entry.owner)
+        if (entry.owner) {
             ASSERT_EQ(::chown(entry.name.c_str(), entry.owner, entry.owner), 0);
+        }
     }
     WriteFileSafely(Path("a.txt"), "saved");
     for (const Entry& entry : entries)
