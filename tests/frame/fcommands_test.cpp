@@ -195,6 +195,7 @@ TEST_F(Commands, FindEditorComparesNamesAsTheFileSystemDoes)
     TcwEdit* opened = OpenSaved("A.java", "class A {}");
     NewEditor(dtJava);
     std::filesystem::create_symlink(Path("A.java"), Path("link.java"));
+    const std::filesystem::path before = std::filesystem::current_path();
     std::filesystem::current_path(dir / "sub");
     EXPECT_EQ(frame->FindEditor(Path("A.java")), opened);
     EXPECT_EQ(frame->FindEditor(Path("sub/../A.java")), opened);
@@ -203,7 +204,7 @@ TEST_F(Commands, FindEditorComparesNamesAsTheFileSystemDoes)
     EXPECT_EQ(frame->FindEditor(Path("a.java")), nullptr) << "names differ in case here";
     EXPECT_EQ(frame->FindEditor(Path("B.java")), nullptr);
     EXPECT_EQ(frame->FindEditor(""), nullptr) << "untitled windows hold no file";
-    std::filesystem::current_path(dir);
+    std::filesystem::current_path(before);
 }
 
 TEST_F(Commands, SaveAllGoesOnAfterACancelledDialog)
