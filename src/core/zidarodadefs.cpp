@@ -20,13 +20,14 @@ struct DocTypeEntry {
     // separated by ";"; the filter's mask lists them. None: every file.
     std::string_view extensions;
     const char* defaultExt;
+    TSyntax syntax;
 };
 
 constexpr DocTypeEntry DocTypeTable[] = {
-    {"Java", "Java files (*.java)", "java", "java"},
-    {"Html", "Html files (*.htm, *.html)", "htm;html", "html"},
-    {"Text", "Text files (*.txt)", "txt", "txt"},
-    {"Other", "All files (*.*)", "", ""},
+    {"Java", "Java files (*.java)", "java", "java", TSyntax::Java},
+    {"Html", "Html files (*.htm, *.html)", "htm;html", "html", TSyntax::Html},
+    {"Text", "Text files (*.txt)", "txt", "txt", TSyntax::None},
+    {"Other", "All files (*.*)", "", "", TSyntax::None},
 };
 constexpr int DocTypeCount = static_cast<int>(std::size(DocTypeTable));
 
@@ -71,6 +72,11 @@ void TDocTypeList::Clear()
 std::string TDocTypeList::GetDefaultExt(TDocType docType) const
 {
     return docType < DocTypeCount ? DocTypeTable[docType].defaultExt : "";
+}
+
+TSyntax TDocTypeList::GetSyntax(TDocType docType) const
+{
+    return docType < DocTypeCount ? DocTypeTable[docType].syntax : TSyntax::None;
 }
 
 TDocType TDocTypeList::GetDocType(std::string_view ext) const

@@ -15,6 +15,9 @@ namespace zj {
 // item index of the frame's type selector and the Tag of the New commands.
 enum TDocType : std::uint8_t { dtJava = 0, dtHtml = 1, dtText = 2, dtOther = 3 };
 
+// How the text of a kind is coloured; the widgets map it to a lexer.
+enum class TSyntax : std::uint8_t { None, Java, Html };
+
 struct TDocFilter {
     std::string Filter;     // "description|mask"
     std::string DefaultExt; // without the dot; empty for dtOther
@@ -33,6 +36,7 @@ public:
     const TDocFilter* Objects(int index) const { return entries_.at(index).second.get(); }
 
     std::string GetDefaultExt(TDocType docType) const;
+    TSyntax GetSyntax(TDocType docType) const;
     // The kind an extension (with or without its dot, in any letter case)
     // belongs to; dtOther for any other.
     TDocType GetDocType(std::string_view ext) const;

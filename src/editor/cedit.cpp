@@ -6,6 +6,7 @@
 #include "fileio.h"
 #include "msgdialogs.h"
 #include "richedit.h"
+#include "richprint.h"
 #include "sysutils.h"
 #include "textconv.h"
 
@@ -63,6 +64,8 @@ void TcwEdit::SetIdentity(TIdentity identity)
 {
     identity_ = std::move(identity);
     setWindowTitle(identity_.Caption);
+    // The colours follow the kind at once.
+    memText->SetSyntax(host_.DocTypeList().GetSyntax(identity_.DocType));
 }
 
 void TcwEdit::SetUntitledName(int number, const std::string& ext)
@@ -191,17 +194,15 @@ void TcwEdit::closeEvent(QCloseEvent* event)
     QMdiSubWindow::closeEvent(event);
 }
 
-void TcwEdit::changeEvent(QEvent* event)
+void TcwEdit::SetEditorFont(const QFont& font)
 {
-    // The text takes its font from the window. Scintilla sizes its styles in
-    // points, so a font given in pixels is handed over in points.
-    if (event->type() == QEvent::FontChange) {
-        QFont textFont = font();
-        if (textFont.pixelSize() > 0)
-            textFont.setPointSizeF(textFont.pixelSize() * 72.0 / logicalDpiY());
-        memText->setFont(textFont);
-    }
-    QMdiSubWindow::changeEvent(event);
+    memText->SetEditorFont(font);
+}
+
+void TcwEdit::Print(TTextPrinter& printer)
+{
+    printer.Title = Untitled() ? Caption() : FileNameToQt(FileName());
+    printer.Print(*memText);
 }
 
 void TcwEdit::SetDocType(TDocType docType)

@@ -15,6 +15,7 @@ namespace zj {
 
 class IEditorHost;
 class TRichEdit;
+class TTextPrinter;
 
 // One window per document: it owns the text, its file, its kind and its
 // modified state, and asks before unsaved changes are lost.
@@ -61,6 +62,11 @@ public:
     void SetDocType(TDocType docType);
     void Undo();
     void RememberCaret();
+    // The editor font reaches the text only; the window keeps the system's
+    // font for its title.
+    void SetEditorFont(const QFont& font);
+    // Prints the text, headed by the file name (the caption while untitled).
+    void Print(TTextPrinter& printer);
 
     // Selects the next occurrence of text after the caret or a selected
     // occurrence, wrapping round once to the start of the text; false, with
@@ -86,7 +92,6 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    void changeEvent(QEvent* event) override;
 
 private:
     void SetIdentity(TIdentity identity);

@@ -5,6 +5,7 @@
 #include "editorfont.h"
 #include "filedialogs.h"
 #include "formresources.h"
+#include "printdialog.h"
 #include "registry.h"
 #include "sysutils.h"
 #include "ui_fmain.h"
@@ -31,6 +32,7 @@ TfrmMain::TfrmMain() : ui(std::make_unique<Ui::TfrmMain>())
     SetFontSize(Font, 8, PixelsPerInch);
     dlgOpen = std::make_unique<TOpenDialog>(this);
     dlgSave = std::make_unique<TSaveDialog>(this);
+    dlgPrint = std::make_unique<TPrintDialog>(this);
     const QString filter = QString::fromStdString(TDocTypeList::DialogFilter(dtJava));
     dlgOpen->Filter = filter;
     dlgSave->Filter = filter;
@@ -71,6 +73,8 @@ void TfrmMain::ConnectHandlers()
     bind(ui->mnuFileSaveAs, triggered, &TfrmMain::SaveDocAs);
     bind(ui->mnuFileSaveAll, triggered, &TfrmMain::SaveAllDocs);
     bind(ui->cmdSaveAll, clicked, &TfrmMain::SaveAllDocs);
+    bind(ui->mnuFilePrint, triggered, &TfrmMain::PrintDoc);
+    bind(ui->cmdPrint, clicked, &TfrmMain::PrintDoc);
     bind(ui->mnuFileExit, triggered, &TfrmMain::ExitApp);
     bind(ui->cmdExit, clicked, &TfrmMain::ExitApp);
     bind(ui->mnuEditUndo, triggered, &TfrmMain::EditUndo);
@@ -182,7 +186,7 @@ void TfrmMain::NewDocument(TDocType docType)
 void TfrmMain::ApplyEditorFont(QWidget* form)
 {
     if (auto* editor = qobject_cast<TcwEdit*>(form))
-        editor->setFont(Font);
+        editor->SetEditorFont(Font);
 }
 
 void TfrmMain::mnuFileNewClick(QObject* sender)

@@ -19,6 +19,7 @@ namespace zj {
 class TcwEdit;
 class TFindDialog;
 class TOpenDialog;
+class TPrintDialog;
 class TReplaceDialog;
 class TSaveDialog;
 
@@ -42,6 +43,7 @@ public:
 
     std::unique_ptr<TOpenDialog> dlgOpen;
     std::unique_ptr<TSaveDialog> dlgSave;
+    std::unique_ptr<TPrintDialog> dlgPrint;
     // Modeless, children of the frame.
     TFindDialog* dlgFind;
     TReplaceDialog* dlgReplace;
@@ -68,6 +70,8 @@ public:
     void SaveDoc();
     void SaveDocAs();
     void SaveAllDocs();
+    // Prints the active document on the printer chosen in dlgPrint.
+    void PrintDoc();
     void ExitApp();
     void EditUndo();
     void EditCut();

@@ -62,6 +62,7 @@ TRichEdit::TRichEdit(QWidget* parent) : QsciScintilla(parent)
                 command->setAlternateKey(0);
         }
     }
+    InitStyles();
 }
 
 void TRichEdit::NotifySelection(int updated)

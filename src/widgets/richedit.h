@@ -1,5 +1,7 @@
 #pragma once
 
+#include "zidarodadefs.h"
+
 #include <Qsci/qsciscintilla.h>
 
 #include <string>
@@ -63,11 +65,24 @@ public:
     // repainting in between. The caller groups it into an undo step.
     void ReplaceRanges(const std::vector<TFound>& ranges, std::string_view text);
 
+    // Colours the text as syntax has it; TSyntax::None shows it plain. Only
+    // the look changes, never a byte of the text.
+    void SetSyntax(TSyntax syntax);
+    TSyntax Syntax() const { return syntax_; }
+    // The font of every style, the line numbers' included. A size in pixels
+    // is taken over in points at the control's resolution.
+    void SetEditorFont(const QFont& font);
+    const QFont& EditorFont() const { return editorFont_; }
+    void recolor(int start = 0, int end = -1) override;
+
 signals:
     // Every change of the caret or the selection, typing included.
     void SelectionChange();
     void MouseDown();
     void ContextPopup(const QPoint& globalPos);
+    // Every style was set anew (another syntax or font): whatever sizes
+    // itself by a style's font measures again.
+    void StylesChanged();
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -75,9 +90,24 @@ protected:
 
 private:
     void NotifySelection(int updated);
+    // Tab width, current line, typing aids; the plain look.
+    void InitStyles();
+    void ApplyStyles();
+    QsciLexer* LexerFor(TSyntax syntax);
+    // Styles the text up to end, where the painting has not styled it yet.
+    void EnsureStyled(int end);
+    void CharAdded(int ch);
+    void IndentNewLine();
+    void AlignClosingBrace();
+    void MatchBraces(int updated);
+    int BraceAt(int pos);
 
     // Scintilla can only clear its modified state; a type change sets it.
     bool forcedModified_ = false;
+    TSyntax syntax_ = TSyntax::None;
+    QFont editorFont_;
+    QsciLexer* javaLexer_ = nullptr;
+    QsciLexer* htmlLexer_ = nullptr;
 };
 
 // Whether the clipboard offers plain text.

@@ -6,6 +6,7 @@
 #include "fmain.h"
 #include "guitest.h"
 #include "registry.h"
+#include "richedit.h"
 #include "spinedit.h"
 #include "zidarodadefs.h"
 
@@ -55,7 +56,7 @@ protected:
 TEST_F(Dialogs, OkWithoutChangesStoresTheSameValuesAndReappliesTheFont)
 {
     TcwEdit* editor = NewEditor(dtJava);
-    editor->setFont(QFont("DejaVu Serif", 30));
+    editor->SetEditorFont(QFont("DejaVu Serif", 30));
     const std::string before = Get(RegistryFileName());
     WithSettings([](TdlgSettings* dialog) {
         EXPECT_EQ(dialog->windowTitle(), "Settings");
@@ -65,7 +66,7 @@ TEST_F(Dialogs, OkWithoutChangesStoresTheSameValuesAndReappliesTheFont)
         Child<QPushButton>(dialog, "cmdOK")->click();
     });
     EXPECT_EQ(Get(RegistryFileName()), before);
-    EXPECT_EQ(editor->font(), frame->Font);
+    EXPECT_TRUE(HasEditorFont(editor));
 }
 
 TEST_F(Dialogs, CancelAfterAChangeWritesNothing)
@@ -162,7 +163,7 @@ TEST_F(Dialogs, UnknownFontKeepsItsNameButTakesSizeAndCompiler)
 TEST_F(Dialogs, FontListIsSortedAndPickingChangesOnlyTheSample)
 {
     TcwEdit* editor = NewEditor(dtText);
-    const QFont editorFont = editor->font();
+    const QFont editorFont = editor->memText->EditorFont();
     TdlgSettings dialog(frame, "dejavu sans", 8, "", false);
     QStringList names;
     for (int i = 0; i < Child<QComboBox>(&dialog, "cmbFontName")->count(); ++i)
@@ -174,7 +175,7 @@ TEST_F(Dialogs, FontListIsSortedAndPickingChangesOnlyTheSample)
     Child<QComboBox>(&dialog, "cmbFontName")->setCurrentIndex(names.indexOf("DejaVu Serif"));
     dialog.cmbFontNameChange();
     EXPECT_EQ(Child<QLabel>(&dialog, "pnlSample")->font().family(), "DejaVu Serif");
-    EXPECT_EQ(editor->font(), editorFont);
+    EXPECT_EQ(editor->memText->EditorFont(), editorFont);
 }
 
 TEST_F(Dialogs, BrowsingStartsFromTheCompilersNameAndCancelKeepsTheField)

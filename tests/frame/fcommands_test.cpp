@@ -178,7 +178,7 @@ TEST_F(Commands, OpenDoc)
     TcwEdit* opened = frame->ActiveEditor();
     EXPECT_EQ(opened->Caption(), "a.java");
     EXPECT_EQ(opened->DocType(), dtJava);
-    EXPECT_EQ(opened->font(), frame->Font);
+    EXPECT_TRUE(HasEditorFont(opened));
     EXPECT_EQ(Selector()->currentIndex(), dtJava);
     EXPECT_TRUE(Button("cmdPrint")->isEnabled());
     frame->OpenDoc();

@@ -1,7 +1,11 @@
 #include "guitest.h"
 
+#include "cedit.h"
 #include "derrors.h"
 #include "fmain.h"
+#include "richedit.h"
+
+#include <cmath>
 
 namespace zj {
 
@@ -50,6 +54,18 @@ TcwEdit* GuiTest::OpenSaved(const std::string& name, const std::string& text)
 QString GuiTest::Status() const
 {
     return StatusBar()->currentMessage();
+}
+
+::testing::AssertionResult GuiTest::HasEditorFont(TcwEdit* editor) const
+{
+    // The text sizes its styles in points; the frame keeps pixels.
+    const QFont& font = editor->memText->EditorFont();
+    const double pixels = font.pointSizeF() * editor->memText->logicalDpiY() / 72.0;
+    if (font.family() != frame->Font.family() || std::lround(pixels) != frame->Font.pixelSize())
+        return ::testing::AssertionFailure() << font.family().toStdString() << " " << pixels << " px, not "
+                                             << frame->Font.family().toStdString() << " "
+                                             << frame->Font.pixelSize() << " px";
+    return ::testing::AssertionSuccess();
 }
 
 QAction* GuiTest::Item(const char* name) const

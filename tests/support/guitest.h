@@ -28,6 +28,8 @@ protected:
     // Writes a file and opens it through the Open command.
     TcwEdit* OpenSaved(const std::string& name, const std::string& text);
     QString Status() const;
+    // Whether editor's text shows the frame's editor font.
+    ::testing::AssertionResult HasEditorFont(TcwEdit* editor) const;
 
     // The frame's components, by name.
     QAction* Item(const char* name) const;
