@@ -10,7 +10,7 @@ packages=(
   libglib2.0-dev
   default-jdk-headless
   g++-mingw-w64-x86-64-posix wine64
-  xvfb xauth
+  xvfb xauth poppler-utils
   librsvg2-bin desktop-file-utils appstream dpkg-dev man-db
   clang libclang-rt-14-dev
 )

@@ -175,6 +175,7 @@ TEST_F(Frame, SelectorChangesTheActiveDocumentsKind)
     frame->cmbDocTypeChange();
     EXPECT_EQ(editor->DocType(), dtHtml);
     EXPECT_EQ(editor->Caption(), "Untitled_1.html");
+    EXPECT_EQ(editor->memText->Syntax(), TSyntax::Html) << "the colours follow at once";
 }
 
 TEST_F(Frame, SaveDialogOffersTheDocumentsKindFirst)
@@ -260,6 +261,24 @@ TEST_F(Frame, EditorFontIsCourierAtEightPoints)
             SetFontSize(font, size, ppi);
             EXPECT_EQ(FontSize(font, ppi), size) << size << " at " << ppi;
         }
+}
+
+// The editor font is the text's alone: the window's title keeps the system's
+// font, and a huge editor font leaves the title bar as it was.
+TEST_F(Frame, EditorFontReachesTheTextNotTheTitle)
+{
+    TcwEdit* editor = NewEditor(dtJava);
+    const QFont titleFont = editor->font();
+    const int titleHeight = editor->widget()->geometry().top();
+    frame->SetEditorFontName("DejaVu Serif");
+    SetFontSize(frame->Font, 40, frame->PixelsPerInch);
+    frame->SaveSettings();
+    frame->ApplyEditorFont(frame);
+    Settle();
+    EXPECT_TRUE(HasEditorFont(editor));
+    EXPECT_EQ(editor->font(), titleFont);
+    EXPECT_EQ(editor->widget()->geometry().top(), titleHeight);
+    EXPECT_NE(frame->font().family(), "DejaVu Serif") << "only editor windows take the font";
 }
 
 // An installed program's folder belongs to the system: the open dialog starts

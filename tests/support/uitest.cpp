@@ -2,10 +2,12 @@
 
 #include "cedit.h"
 #include "filedialogs.h"
+#include "printdialog.h"
 #include "richedit.h"
 #include "zidarodadefs.h"
 
 #include <QApplication>
+#include <QPrinter>
 #include <QTest>
 
 #include <fstream>
@@ -55,6 +57,19 @@ void UiTest::SetUp()
         dialog.FileName = FileNameToQt(*name);
         return true;
     };
+    TPrintDialog::ExecuteHook = [this](QPrinter& printer) {
+        if (printFiles.empty()) {
+            ADD_FAILURE() << "unexpected print dialog";
+            return false;
+        }
+        std::optional<std::string> name = printFiles.front();
+        printFiles.pop_front();
+        if (!name)
+            return false;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(FileNameToQt(*name));
+        return true;
+    };
 }
 
 void UiTest::TearDown()
@@ -64,6 +79,7 @@ void UiTest::TearDown()
     BeepHook = nullptr;
     TSaveDialog::ExecuteHook = nullptr;
     TOpenDialog::ExecuteHook = nullptr;
+    TPrintDialog::ExecuteHook = nullptr;
     EXPECT_TRUE(answers.empty()) << "answers left unused";
     std::error_code ec;
     std::filesystem::permissions(dir, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);

@@ -46,6 +46,8 @@ protected:
     std::vector<QString> saveFilters;
     // Names for the next open dialogs; nullopt cancels.
     std::deque<std::optional<std::string>> openNames;
+    // PDF files that the next print dialogs print to; nullopt cancels.
+    std::deque<std::optional<std::string>> printFiles;
 
     std::filesystem::path dir;
 
