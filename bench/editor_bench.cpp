@@ -1,4 +1,5 @@
-// Load and save of a 50 MB Java file through a real editor window.
+// Load and save of a 50 MB Java file through a real editor window, each with
+// the Java colours (a .java file) and without (the same bytes as .txt).
 #include "cedit.h"
 #include "fmain.h"
 #include "richedit.h"
@@ -50,15 +51,15 @@ struct Fixture {
     std::unique_ptr<TfrmMain> frame;
 };
 
-void LoadFile(benchmark::State& state, const char* lineBreak)
+void LoadFile(benchmark::State& state, const char* lineBreak, const char* name = "_load.java")
 {
     Fixture fixture;
     // Shown, so the time includes laying out and painting the first page.
     fixture.frame->show();
-    const std::string path = WriteSample("_load.java", lineBreak);
+    const std::string path = WriteSample(name, lineBreak);
     for (auto _ : state) {
-        auto* editor = new TcwEdit(*fixture.frame);
-        editor->LoadFile(path);
+        // Opened as Open does: a visible child window of the frame.
+        TcwEdit* editor = fixture.frame->OpenFile(path);
         QApplication::processEvents();
         editor->memText->repaint();
         benchmark::DoNotOptimize(editor->memText->Length());
@@ -72,13 +73,13 @@ void LoadFile(benchmark::State& state, const char* lineBreak)
 
 void BM_LoadFileCrLf(benchmark::State& state) { LoadFile(state, "\r\n"); }
 void BM_LoadFileLf(benchmark::State& state) { LoadFile(state, "\n"); }
+void BM_LoadFileCrLfPlain(benchmark::State& state) { LoadFile(state, "\r\n", "_load.txt"); }
 
-void BM_Save(benchmark::State& state)
+void Save(benchmark::State& state, const char* name)
 {
     Fixture fixture;
-    const std::string path = WriteSample("_save.java", "\n");
-    auto* editor = new TcwEdit(*fixture.frame);
-    editor->LoadFile(path);
+    const std::string path = WriteSample(name, "\n");
+    TcwEdit* editor = fixture.frame->OpenFile(path);
     for (auto _ : state)
         editor->Save();
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * std::filesystem::file_size(path)));
@@ -86,16 +87,106 @@ void BM_Save(benchmark::State& state)
     std::filesystem::remove(path);
 }
 
-// One keystroke in a 50 MB document: the character typed and the command
-// state run by its caret move.
-void BM_KeystrokeIn50MB(benchmark::State& state)
+void BM_Save(benchmark::State& state) { Save(state, "_save.java"); }
+void BM_SavePlain(benchmark::State& state) { Save(state, "_save.txt"); }
+
+// One keystroke in a 50 MB document: the character typed, the command state
+// run by its caret move and the repainting. Each on the next line down, as
+// a user types through the text, so no line grows without end.
+void Keystroke(benchmark::State& state, const char* name)
 {
     Fixture fixture;
     fixture.frame->show();
-    const std::string path = WriteSample("_keys.java", "\r\n");
-    auto* editor = new TcwEdit(*fixture.frame);
-    editor->LoadFile(path);
+    const std::string path = WriteSample(name, "\r\n");
+    TcwEdit* editor = fixture.frame->OpenFile(path);
     editor->memText->SetSel(editor->memText->Length() / 2, 0);
+    QApplication::processEvents();
+    for (auto _ : state) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+        QApplication::sendEvent(editor->memText, &press);
+        QApplication::processEvents();
+        state.PauseTiming();
+        editor->memText->SendScintilla(TRichEdit::SCI_LINEDOWN);
+        QApplication::processEvents();
+        state.ResumeTiming();
+    }
+    delete editor;
+    std::filesystem::remove(path);
+}
+
+void BM_KeystrokeIn50MB(benchmark::State& state) { Keystroke(state, "_keys.java"); }
+void BM_KeystrokeIn50MBPlain(benchmark::State& state) { Keystroke(state, "_keys.txt"); }
+
+// From the top of a freshly loaded 50 MB document to its end and back, each
+// page painted: with colours, the first trip styles the whole text.
+void ScrollToEndAndBack(benchmark::State& state, const char* name)
+{
+    Fixture fixture;
+    fixture.frame->show();
+    const std::string path = WriteSample(name, "\r\n");
+    for (auto _ : state) {
+        state.PauseTiming();
+        TcwEdit* editor = fixture.frame->OpenFile(path);
+        QApplication::processEvents();
+        state.ResumeTiming();
+        for (unsigned int key : {TRichEdit::SCI_DOCUMENTEND, TRichEdit::SCI_DOCUMENTSTART}) {
+            editor->memText->SendScintilla(key);
+            QApplication::processEvents();
+            editor->memText->repaint();
+        }
+        state.PauseTiming();
+        delete editor;
+        state.ResumeTiming();
+    }
+    std::filesystem::remove(path);
+}
+
+void BM_ScrollToEndAndBack(benchmark::State& state) { ScrollToEndAndBack(state, "_scroll.java"); }
+void BM_ScrollToEndAndBackPlain(benchmark::State& state) { ScrollToEndAndBack(state, "_scroll.txt"); }
+
+// A minified page of about size bytes, all on one line.
+std::string WriteOneLinePage(const char* name, std::size_t size)
+{
+    const std::string piece = "<div class=\"c\"><a href=\"#x\">link &amp; more</a><script>var a = 1; // c</script>"
+                              "<style>p { color: red; }</style></div>";
+    std::string text;
+    text.reserve(size + piece.size());
+    while (text.size() < size)
+        text += piece;
+    const auto path = std::filesystem::temp_directory_path() / (std::to_string(::getpid()) + name);
+    std::ofstream(path, std::ios::binary) << text;
+    return path.string();
+}
+
+// 20 MB on one line, loaded until its first page is painted.
+void LoadSingleLine(benchmark::State& state, const char* name)
+{
+    Fixture fixture;
+    fixture.frame->show();
+    const std::string path = WriteOneLinePage(name, 20u << 20);
+    for (auto _ : state) {
+        TcwEdit* editor = fixture.frame->OpenFile(path);
+        QApplication::processEvents();
+        editor->memText->repaint();
+        state.PauseTiming();
+        delete editor;
+        state.ResumeTiming();
+    }
+    std::filesystem::remove(path);
+}
+
+void BM_LoadSingleLine20MB(benchmark::State& state) { LoadSingleLine(state, "_line.html"); }
+void BM_LoadSingleLine20MBPlain(benchmark::State& state) { LoadSingleLine(state, "_line.txt"); }
+
+// A keystroke at the end of a 1 MB line: Scintilla styles a changed line
+// from its start.
+void KeystrokeInLongLine(benchmark::State& state, const char* name)
+{
+    Fixture fixture;
+    fixture.frame->show();
+    const std::string path = WriteOneLinePage(name, 1u << 20);
+    TcwEdit* editor = fixture.frame->OpenFile(path);
+    editor->memText->SetSel(editor->memText->Length(), 0);
     QApplication::processEvents();
     for (auto _ : state) {
         QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
@@ -106,14 +197,16 @@ void BM_KeystrokeIn50MB(benchmark::State& state)
     std::filesystem::remove(path);
 }
 
+void BM_KeystrokeIn1MBLine(benchmark::State& state) { KeystrokeInLongLine(state, "_longkeys.html"); }
+void BM_KeystrokeIn1MBLinePlain(benchmark::State& state) { KeystrokeInLongLine(state, "_longkeys.txt"); }
+
 void BM_UpdateMenuItemsIn50MB(benchmark::State& state)
 {
     Fixture fixture;
     const std::string path = WriteSample("_state.java", "\r\n");
     // A compiler file that exists, so the existence test runs every time.
     JavaCompilerPath = path;
-    auto* editor = new TcwEdit(*fixture.frame);
-    editor->LoadFile(path);
+    TcwEdit* editor = fixture.frame->OpenFile(path);
     editor->memText->SetSel(1000, 10);
     for (auto _ : state)
         fixture.frame->UpdateMenuItems();
@@ -125,7 +218,16 @@ void BM_UpdateMenuItemsIn50MB(benchmark::State& state)
 } // namespace
 
 BENCHMARK(BM_KeystrokeIn50MB)->Unit(benchmark::kMicrosecond)->Iterations(2000);
+BENCHMARK(BM_KeystrokeIn50MBPlain)->Unit(benchmark::kMicrosecond)->Iterations(2000);
 BENCHMARK(BM_UpdateMenuItemsIn50MB)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_LoadFileCrLf)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_LoadFileCrLfPlain)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_LoadFileLf)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_Save)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_SavePlain)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ScrollToEndAndBack)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_ScrollToEndAndBackPlain)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_KeystrokeIn1MBLine)->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(BM_KeystrokeIn1MBLinePlain)->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(BM_LoadSingleLine20MB)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_LoadSingleLine20MBPlain)->Unit(benchmark::kMillisecond)->Iterations(1);

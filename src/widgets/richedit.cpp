@@ -107,6 +107,7 @@ void TRichEdit::LoadBytes(std::string_view bytes)
     SendScintilla(SCI_GOTOPOS, 0L);
     SetModified(false);
     setReadOnly(wasReadOnly);
+    ShowSyntax();
 }
 
 int TRichEdit::Length() const

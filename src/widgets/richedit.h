@@ -66,7 +66,9 @@ public:
     void ReplaceRanges(const std::vector<TFound>& ranges, std::string_view text);
 
     // Colours the text as syntax has it; TSyntax::None shows it plain. Only
-    // the look changes, never a byte of the text.
+    // the look changes, never a byte of the text. A text with a huge line
+    // stays plain: Scintilla styles a changed line from its start, which
+    // would stall every keystroke in it.
     void SetSyntax(TSyntax syntax);
     TSyntax Syntax() const { return syntax_; }
     // The font of every style, the line numbers' included. A size in pixels
@@ -93,6 +95,9 @@ private:
     // Tab width, current line, typing aids; the plain look.
     void InitStyles();
     void ApplyStyles();
+    // Takes the lexer of the syntax, or none for a text with a huge line.
+    void ShowSyntax();
+    bool HasHugeLine();
     QsciLexer* LexerFor(TSyntax syntax);
     // Styles the text up to end, where the painting has not styled it yet.
     void EnsureStyled(int end);

@@ -178,10 +178,31 @@ void TRichEdit::SetSyntax(TSyntax syntax)
     if (syntax == syntax_)
         return;
     syntax_ = syntax;
-    setLexer(LexerFor(syntax));
+    ShowSyntax();
+}
+
+void TRichEdit::ShowSyntax()
+{
+    QsciLexer* wanted = syntax_ == TSyntax::None || HasHugeLine() ? nullptr : LexerFor(syntax_);
+    if (wanted == lexer())
+        return;
+    setLexer(wanted);
     // Nothing is folded here: the lexers need not work out fold levels.
     SendScintilla(SCI_SETPROPERTY, "fold", "0");
     ApplyStyles();
+}
+
+bool TRichEdit::HasHugeLine()
+{
+    // A line of twice HugeLine bytes holds a whole aligned stretch of
+    // HugeLine bytes without a break; a search in each stretch ends at its
+    // first break, a few bytes in for ordinary text.
+    constexpr std::size_t HugeLine = 256u << 10;
+    const std::string_view text = Bytes();
+    for (std::size_t at = 0; at + HugeLine <= text.size(); at += HugeLine)
+        if (text.substr(at, HugeLine).find('\n') == std::string_view::npos)
+            return true;
+    return false;
 }
 
 void TRichEdit::recolor(int start, int)

@@ -248,3 +248,19 @@ TEST_F(Text, BracesAndTheirPartnersAreShown)
     }
     editor->memText->SetModified(false);
 }
+
+// Scintilla styles a changed line from its start: a huge line stays plain,
+// so typing in it does not restyle megabytes at every key.
+TEST_F(Text, AHugeLineKeepsTheTextPlain)
+{
+    const std::string page = "<p>short</p>\n";
+    Put(Path("min.html"), page + std::string(600u << 10, 'x') + "\n" + page);
+    Put(Path("page.html"), page + std::string(200u << 10, 'x') + "\n" + page);
+    TcwEdit* minified = Open(Path("min.html"));
+    EXPECT_STREQ(LexerName(minified), "none");
+    EXPECT_EQ(minified->memText->Syntax(), TSyntax::Html);
+    minified->SetDocType(dtJava);
+    EXPECT_STREQ(LexerName(minified), "none");
+    EXPECT_STREQ(LexerName(Open(Path("page.html"))), "HTML");
+    minified->memText->SetModified(false);
+}
