@@ -102,12 +102,14 @@ void TRichEdit::LoadBytes(std::string_view bytes)
     SendScintilla(SCI_SETUNDOCOLLECTION, 0L);
     SendScintilla(SCI_CLEARALL);
     SendScintilla(SCI_APPENDTEXT, static_cast<uintptr_t>(bytes.size()), bytes.data());
+    // Before the caret moves: that lays out the first line, which a change
+    // of the styles would make Scintilla lay out again.
+    ShowSyntax();
     SendScintilla(SCI_SETUNDOCOLLECTION, 1L);
     SendScintilla(SCI_EMPTYUNDOBUFFER);
     SendScintilla(SCI_GOTOPOS, 0L);
     SetModified(false);
     setReadOnly(wasReadOnly);
-    ShowSyntax();
 }
 
 int TRichEdit::Length() const
