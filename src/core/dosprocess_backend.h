@@ -6,9 +6,11 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #ifndef _WIN32
 #include <signal.h>
+#include <sys/types.h>
 #endif
 
 namespace zj::dosbackend {
@@ -41,12 +43,76 @@ bool DuplicateForEditor(Handle source, Handle& duplicate);
 // close failed.
 bool Close(Handle& handle);
 
-bool Start(const std::string& cmdLine, bool visible);
+#ifdef _WIN32
+// The command line as the child receives it.
+using Command = std::string;
+#else
+// The program and its arguments, handed over as they are.
+using Command = std::vector<std::string>;
+#endif
+
+Command CommandFromLine(const std::string& cmdLine);
+Command CommandFromArgs(const std::string& program, const std::vector<std::string>& args);
+
+// A child whose starter watches it and may end it with everything it starts.
+struct Child {
+#ifdef _WIN32
+    Handle Process = NoHandle;
+    // Holds the child and its descendants; none when the system refused one.
+    Handle Job = NoHandle;
+#else
+    pid_t Pid = -1;
+    bool Reaped = false;
+#endif
+};
+
+// Starts command with the current standard streams. With child, the child is
+// kept for Ended, EndAll and Release; without, nothing ever waits for it.
+bool Start(const Command& command, bool visible, Child* child);
+
+// Non-blocking: true once the child has ended, with its exit code or, when
+// signalled, the signal's number.
+bool Ended(Child& child, int& code, bool& signalled);
+// Ends the child and every process it started.
+void EndAll(Child& child);
+// Nothing watches the child any more; it is collected when it ends.
+void Release(Child& child);
 
 // Blocks until bytes arrive; false at the end of the output or on failure.
 bool Read(Handle handle, char* buffer, std::size_t size, std::size_t& count);
-// False when not every byte could be written.
-bool WriteAll(Handle handle, const char* data, std::size_t size);
+
+enum class ReadState { Data, Waiting, End };
+// Reads what has arrived, waiting at most waitMs for bytes or the output's end.
+ReadState ReadSome(Handle handle, char* buffer, std::size_t size, std::size_t& count, int waitMs);
+
+void SleepMs(int ms);
+
+// Where the echo goes: a handle to the saved standard output on which no
+// write waits. Whatever cannot be taken at once ends the echo.
+class Echo {
+public:
+    explicit Echo(Handle savedStdOut);
+    ~Echo();
+    Echo(const Echo&) = delete;
+    Echo& operator=(const Echo&) = delete;
+
+    // Writes all of data unless the echo has ended; false when it has, now
+    // or before.
+    bool Write(const char* data, std::size_t size);
+
+private:
+    bool WriteNoWait(const char* data, std::size_t size);
+
+    Handle target_ = NoHandle;
+    bool active_ = false;
+#ifdef _WIN32
+    bool restoreMode_ = false;
+    unsigned long mode_ = 0;
+#else
+    bool owned_ = false;
+    bool socket_ = false;
+#endif
+};
 
 // Held while echoing: a saved standard output whose reader has gone must end
 // the echo, not the editor (POSIX SIGPIPE).

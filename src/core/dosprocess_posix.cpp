@@ -7,6 +7,12 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <poll.h>
+#include <string>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace zj::dosbackend {
@@ -100,9 +106,60 @@ bool Close(Handle& handle)
     return closed;
 }
 
-bool Start(const std::string& cmdLine, bool)
+Command CommandFromLine(const std::string& cmdLine)
 {
-    return SpawnDetached(SplitCommandLine(cmdLine)) == 0;
+    return SplitCommandLine(cmdLine);
+}
+
+Command CommandFromArgs(const std::string& program, const std::vector<std::string>& args)
+{
+    Command command{program};
+    command.insert(command.end(), args.begin(), args.end());
+    return command;
+}
+
+bool Start(const Command& command, bool, Child* child)
+{
+    if (!child)
+        return SpawnDetached(command) == 0;
+    pid_t pid = -1;
+    if (Spawn(command, true, pid) != 0)
+        return false;
+    child->Pid = pid;
+    child->Reaped = false;
+    return true;
+}
+
+bool Ended(Child& child, int& code, bool& signalled)
+{
+    if (child.Pid < 0 || child.Reaped)
+        return child.Reaped;
+    int status = 0;
+    pid_t r;
+    do
+        r = waitpid(child.Pid, &status, WNOHANG);
+    while (r < 0 && errno == EINTR);
+    if (r != child.Pid)
+        return false;
+    child.Reaped = true;
+    signalled = WIFSIGNALED(status);
+    code = signalled ? WTERMSIG(status) : WEXITSTATUS(status);
+    return true;
+}
+
+void EndAll(Child& child)
+{
+    // The group outlives its leader while any member lives, so this also
+    // reaches what a compiler that has already ended left behind.
+    if (child.Pid > 0)
+        killpg(child.Pid, SIGKILL);
+}
+
+void Release(Child& child)
+{
+    if (child.Pid > 0 && !child.Reaped)
+        ReapWhenDone(child.Pid);
+    child.Pid = -1;
 }
 
 bool Read(Handle handle, char* buffer, std::size_t size, std::size_t& count)
@@ -112,9 +169,65 @@ bool Read(Handle handle, char* buffer, std::size_t size, std::size_t& count)
     return n > 0;
 }
 
-bool WriteAll(Handle handle, const char* data, std::size_t size)
+ReadState ReadSome(Handle handle, char* buffer, std::size_t size, std::size_t& count, int waitMs)
 {
-    return zj::WriteAll(handle, data, size);
+    count = 0;
+    pollfd ready{handle, POLLIN, 0};
+    int n = poll(&ready, 1, waitMs);
+    if (n < 0)
+        return errno == EINTR ? ReadState::Waiting : ReadState::End;
+    if (n == 0)
+        return ReadState::Waiting;
+    // Readable, or hung up: the read tells data from the end.
+    return Read(handle, buffer, size, count) ? ReadState::Data : ReadState::End;
+}
+
+void SleepMs(int ms)
+{
+    timespec pause{ms / 1000, (ms % 1000) * 1000000L};
+    RetryOnEintr([&] { return nanosleep(&pause, &pause); });
+}
+
+Echo::Echo(Handle savedStdOut)
+{
+    struct stat st {};
+    if (savedStdOut < 0 || fstat(savedStdOut, &st) != 0)
+        return;
+    if (S_ISREG(st.st_mode) || S_ISBLK(st.st_mode)) {
+        target_ = savedStdOut;
+    } else if (S_ISSOCK(st.st_mode)) {
+        target_ = savedStdOut;
+        socket_ = true;
+    } else if (S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode)) {
+        // The non-blocking flag belongs to the open file, which the editor
+        // may share with its parent (a terminal, a pipe): a file of our own
+        // for the same pipe or device takes it without touching theirs. A
+        // pipe nobody reads cannot be opened, which ends the echo at once.
+        const std::string self = "/proc/self/fd/" + std::to_string(savedStdOut);
+        target_ = open(self.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        owned_ = target_ >= 0;
+    }
+    active_ = target_ >= 0;
+}
+
+Echo::~Echo()
+{
+    if (owned_)
+        close(target_);
+}
+
+bool Echo::WriteNoWait(const char* data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t n = RetryOnEintr([&] {
+            return socket_ ? send(target_, data, size, MSG_DONTWAIT | MSG_NOSIGNAL) : write(target_, data, size);
+        });
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
 }
 
 EchoGuard::EchoGuard()

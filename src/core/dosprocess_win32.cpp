@@ -1,5 +1,6 @@
 #include "dosprocess_backend.h"
 
+#include "cmdline.h"
 #include "process.h"
 
 #include <windows.h>
@@ -81,7 +82,20 @@ bool Close(Handle& handle)
     return closed;
 }
 
-bool Start(const std::string& cmdLine, bool visible)
+Command CommandFromLine(const std::string& cmdLine)
+{
+    return cmdLine;
+}
+
+Command CommandFromArgs(const std::string& program, const std::vector<std::string>& args)
+{
+    Command line = QuoteProgram(program);
+    for (const std::string& arg : args)
+        line += " " + QuoteArgument(arg);
+    return line;
+}
+
+bool Start(const Command& command, bool visible, Child* child)
 {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -92,14 +106,53 @@ bool Start(const std::string& cmdLine, bool visible)
     PROCESS_INFORMATION info{};
     // The wide call: command lines are UTF-8 here, and a file name outside the
     // ANSI code page would not survive CreateProcessA.
-    std::wstring line = CommandLineToWide(cmdLine);
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                        &startup, &info))
+    std::wstring line = CommandLineToWide(command);
+    // A watched child joins its job before it runs, so that everything it
+    // starts is in the job too.
+    const DWORD flags = child ? CREATE_SUSPENDED : 0;
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr, &startup, &info))
         return false;
-    // Nothing ever waits for the child.
+    if (child) {
+        child->Process = info.hProcess;
+        child->Job = CreateJobObjectW(nullptr, nullptr);
+        if (child->Job && !AssignProcessToJobObject(child->Job, info.hProcess)) {
+            CloseHandle(child->Job);
+            child->Job = NoHandle;
+        }
+        ResumeThread(info.hThread);
+    } else {
+        // Nothing ever waits for the child.
+        CloseHandle(info.hProcess);
+    }
     CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
     return true;
+}
+
+bool Ended(Child& child, int& code, bool& signalled)
+{
+    if (child.Process == NoHandle || WaitForSingleObject(child.Process, 0) != WAIT_OBJECT_0)
+        return false;
+    DWORD exitCode = 0;
+    GetExitCodeProcess(child.Process, &exitCode);
+    code = static_cast<int>(exitCode);
+    signalled = false;
+    return true;
+}
+
+void EndAll(Child& child)
+{
+    if (child.Job != NoHandle)
+        TerminateJobObject(child.Job, 1);
+    else if (child.Process != NoHandle)
+        TerminateProcess(child.Process, 1);
+}
+
+void Release(Child& child)
+{
+    // Closing the job ends nothing in it: it was made without
+    // JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE.
+    Close(child.Job);
+    Close(child.Process);
 }
 
 bool Read(Handle handle, char* buffer, std::size_t size, std::size_t& count)
@@ -110,11 +163,67 @@ bool Read(Handle handle, char* buffer, std::size_t size, std::size_t& count)
     return ok && n > 0;
 }
 
-bool WriteAll(Handle handle, const char* data, std::size_t size)
+ReadState ReadSome(Handle handle, char* buffer, std::size_t size, std::size_t& count, int waitMs)
+{
+    // Anonymous pipes cannot be waited on: look, and look again shortly.
+    count = 0;
+    const ULONGLONG until = GetTickCount64() + static_cast<ULONGLONG>(waitMs > 0 ? waitMs : 0);
+    for (;;) {
+        DWORD available = 0;
+        if (!PeekNamedPipe(handle, nullptr, 0, nullptr, &available, nullptr))
+            return ReadState::End;
+        if (available > 0) {
+            const DWORD wanted = available < size ? available : static_cast<DWORD>(size);
+            return Read(handle, buffer, wanted, count) ? ReadState::Data : ReadState::End;
+        }
+        const ULONGLONG now = GetTickCount64();
+        if (now >= until)
+            return ReadState::Waiting;
+        Sleep(static_cast<DWORD>(until - now < 5 ? until - now : 5));
+    }
+}
+
+void SleepMs(int ms)
+{
+    Sleep(static_cast<DWORD>(ms));
+}
+
+Echo::Echo(Handle savedStdOut)
+{
+    if (savedStdOut == NoHandle || savedStdOut == INVALID_HANDLE_VALUE)
+        return;
+    const DWORD type = GetFileType(savedStdOut);
+    if (type == FILE_TYPE_PIPE) {
+        // A pipe that nobody reads must not hold the editor: writes to it
+        // take what fits and return. Put back as it was afterwards.
+        DWORD mode = 0;
+        if (!GetNamedPipeHandleState(savedStdOut, &mode, nullptr, nullptr, nullptr, nullptr, 0))
+            return;
+        DWORD noWait = (mode & PIPE_READMODE_MESSAGE) | PIPE_NOWAIT;
+        if (!SetNamedPipeHandleState(savedStdOut, &noWait, nullptr, nullptr))
+            return;
+        mode_ = mode;
+        restoreMode_ = true;
+    } else if (type != FILE_TYPE_DISK && type != FILE_TYPE_CHAR) {
+        return;
+    }
+    target_ = savedStdOut;
+    active_ = true;
+}
+
+Echo::~Echo()
+{
+    if (restoreMode_) {
+        DWORD mode = mode_ & (PIPE_READMODE_MESSAGE | PIPE_NOWAIT);
+        SetNamedPipeHandleState(target_, &mode, nullptr, nullptr);
+    }
+}
+
+bool Echo::WriteNoWait(const char* data, std::size_t size)
 {
     while (size > 0) {
         DWORD n = 0;
-        if (!WriteFile(handle, data, static_cast<DWORD>(size), &n, nullptr) || n == 0)
+        if (!WriteFile(target_, data, static_cast<DWORD>(size), &n, nullptr) || n == 0)
             return false;
         data += n;
         size -= n;

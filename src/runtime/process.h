@@ -27,6 +27,21 @@ std::wstring CommandLineToWide(std::string_view cmdLine);
 // program that is missing or not executable fails here, not in the child).
 int SpawnDetached(const std::vector<std::string>& args, pid_t* pid = nullptr);
 
+// Starts args[0] as SpawnDetached does, but leaves the waiting to the caller,
+// who waits for pid or hands it to ReapWhenDone. With ownGroup the child leads
+// a process group of its own (its id is pid), so that it can be ended together
+// with everything it starts.
+int Spawn(const std::vector<std::string>& args, bool ownGroup, pid_t& pid);
+
+// Collects the child pid in the background once it ends; nothing else may
+// wait for it afterwards.
+void ReapWhenDone(pid_t pid);
+
+// Points each of the descriptors 0, 1 and 2 that is closed at /dev/null, so
+// that no file opened later takes its number and receives what is meant for
+// a standard stream. False when one could not be opened.
+bool OpenClosedStdStreams();
+
 #endif
 
 } // namespace zj

@@ -4,11 +4,13 @@
 
 #include <cerrno>
 #include <csignal>
+#include <fcntl.h>
 #include <mutex>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <system_error>
 #include <thread>
+#include <unistd.h>
 
 extern char** environ;
 
@@ -34,6 +36,8 @@ void ReapPending()
     });
 }
 
+} // namespace
+
 void ReapWhenDone(pid_t pid)
 {
     try {
@@ -46,6 +50,8 @@ void ReapWhenDone(pid_t pid)
         Pending.push_back(pid);
     }
 }
+
+namespace {
 
 class SpawnSettings {
 public:
@@ -62,7 +68,7 @@ public:
     SpawnSettings(const SpawnSettings&) = delete;
     SpawnSettings& operator=(const SpawnSettings&) = delete;
 
-    int Prepare()
+    int Prepare(bool ownGroup)
     {
         sigset_t none, pipeOnly;
         sigemptyset(&none);
@@ -71,8 +77,14 @@ public:
         int rc = posix_spawnattr_setsigmask(&attr_, &none);
         if (rc == 0)
             rc = posix_spawnattr_setsigdefault(&attr_, &pipeOnly);
+        short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
+        if (ownGroup) {
+            flags |= POSIX_SPAWN_SETPGROUP;
+            if (rc == 0)
+                rc = posix_spawnattr_setpgroup(&attr_, 0);
+        }
         if (rc == 0)
-            rc = posix_spawnattr_setflags(&attr_, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+            rc = posix_spawnattr_setflags(&attr_, flags);
 #if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
         // A descriptor some library opened without close-on-exec must not keep
         // a pipe of ours, or anything else, open in the child.
@@ -92,7 +104,7 @@ private:
 
 } // namespace
 
-int SpawnDetached(const std::vector<std::string>& args, pid_t* pid)
+int Spawn(const std::vector<std::string>& args, bool ownGroup, pid_t& pid)
 {
     ReapPending();
     if (args.empty() || args[0].empty())
@@ -104,19 +116,43 @@ int SpawnDetached(const std::vector<std::string>& args, pid_t* pid)
     argv.push_back(nullptr);
 
     SpawnSettings settings;
-    int rc = settings.Prepare();
+    int rc = settings.Prepare(ownGroup);
     if (rc != 0)
         return rc;
     // glibc reports a failing exec (missing program, no permission) here,
     // synchronously, and collects the failed child itself.
+    return posix_spawnp(&pid, argv[0], settings.Actions(), settings.Attr(), argv.data(), environ);
+}
+
+int SpawnDetached(const std::vector<std::string>& args, pid_t* pid)
+{
     pid_t child = -1;
-    rc = posix_spawnp(&child, argv[0], settings.Actions(), settings.Attr(), argv.data(), environ);
+    int rc = Spawn(args, false, child);
     if (rc != 0)
         return rc;
     ReapWhenDone(child);
     if (pid)
         *pid = child;
     return 0;
+}
+
+bool OpenClosedStdStreams()
+{
+    bool ok = true;
+    // In ascending order: open hands out the lowest free number, which is
+    // then the closed one.
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        int opened = open("/dev/null", O_RDWR);
+        if (opened < 0) {
+            ok = false;
+        } else if (opened != fd) {
+            ok = dup2(opened, fd) == fd && ok;
+            close(opened);
+        }
+    }
+    return ok;
 }
 
 } // namespace zj

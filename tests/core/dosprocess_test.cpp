@@ -1,5 +1,6 @@
 #include "cmdline.h"
 #include "dosprocess.h"
+#include "process.h"
 
 #include "ownfolder.h"
 
@@ -8,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -19,7 +21,6 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
-#include <fstream>
 #include <functional>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -74,10 +75,12 @@ struct RunResult {
     std::string error;
 };
 
-// Runs with the test's standard output pointed at a temporary file, to see the echo.
-RunResult RunCaptured(const std::string& cmdLine, std::string output = {})
+// Runs body with the test's standard output pointed at a temporary file, and
+// returns what reached it: the echo.
+template <class Body>
+std::string CapturingStdOut(Body body)
 {
-    RunResult run{std::move(output), {}, {}};
+    std::string echo;
     char buffer[65536];
 #ifdef _WIN32
     wchar_t folder[MAX_PATH + 1], name[MAX_PATH + 1];
@@ -93,28 +96,124 @@ RunResult RunCaptured(const std::string& cmdLine, std::string output = {})
     int saved = fcntl(1, F_DUPFD_CLOEXEC, 3);
     dup2(fileno(file), 1);
 #endif
-    try {
-        RunDosProcess(cmdLine, false, run.output);
-    } catch (const EDosProcessError& e) {
-        run.error = e.what();
-    } catch (...) {
-        run.error = "unexpected exception";
-    }
+    body();
 #ifdef _WIN32
     SetStdHandle(STD_OUTPUT_HANDLE, saved);
     SetFilePointer(file, 0, nullptr, FILE_BEGIN);
     for (DWORD n; ReadFile(file, buffer, sizeof buffer, &n, nullptr) && n > 0;)
-        run.echo.append(buffer, n);
+        echo.append(buffer, n);
     CloseHandle(file);
 #else
     dup2(saved, 1);
     close(saved);
     std::rewind(file);
     for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
-        run.echo.append(buffer, n);
+        echo.append(buffer, n);
     std::fclose(file);
 #endif
+    return echo;
+}
+
+// Runs with the test's standard output pointed at a temporary file, to see the echo.
+RunResult RunCaptured(const std::string& cmdLine, std::string output = {})
+{
+    RunResult run{std::move(output), {}, {}};
+    run.echo = CapturingStdOut([&] {
+        try {
+            RunDosProcess(cmdLine, false, run.output);
+        } catch (const EDosProcessError& e) {
+            run.error = e.what();
+        } catch (...) {
+            run.error = "unexpected exception";
+        }
+    });
     return run;
+}
+
+// Polls run until it is over; false when it never ends.
+bool PollToEnd(TDosRun& run)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!run.Poll(20))
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+    return true;
+}
+
+struct WatchedResult {
+    std::string output;
+    std::string echo;
+    std::string error;
+    TDosEnd end;
+    bool ended = false;
+};
+
+// A watched run of program to its end, its echo captured.
+WatchedResult RunWatched(const std::string& program, const std::vector<std::string>& args)
+{
+    WatchedResult result;
+    result.echo = CapturingStdOut([&] {
+        try {
+            TDosRun run(program, args, false);
+            result.ended = PollToEnd(run);
+            result.output = run.Output();
+            result.end = run.End();
+            if (!result.ended)
+                run.Stop();
+        } catch (const EDosProcessError& e) {
+            result.error = e.what();
+        }
+    });
+    return result;
+}
+
+#ifndef _WIN32
+// The state letter of /proc/<pid>/stat; 0 once the process is gone for good.
+char ProcessState(long pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line))
+        return 0;
+    return line[line.rfind(')') + 2];
+}
+
+#endif
+
+bool ProcessAlive(long pid)
+{
+#ifdef _WIN32
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
+    if (!process)
+        return false;
+    const bool alive = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    CloseHandle(process);
+    return alive;
+#else
+    const char state = ProcessState(pid);
+    return state != 0 && state != 'Z' && state != 'X';
+#endif
+}
+
+// Waits a while for the process to go; true once it has.
+bool ProcessGoes(long pid)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (ProcessAlive(pid) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return !ProcessAlive(pid);
+}
+
+void EndProcess(long pid)
+{
+#ifdef _WIN32
+    if (HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(pid))) {
+        TerminateProcess(process, 0);
+        CloseHandle(process);
+    }
+#else
+    kill(static_cast<pid_t>(pid), SIGKILL);
+#endif
 }
 
 // What the three standard streams are, to compare before and after a run.
@@ -164,16 +263,6 @@ long OpenHandles()
 }
 
 #ifndef _WIN32
-
-// The state letter of /proc/<pid>/stat; 0 once the process is gone for good.
-char ProcessState(long pid)
-{
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    if (!std::getline(stat, line))
-        return 0;
-    return line[line.rfind(')') + 2];
-}
 
 constexpr int ReportFd = 500;
 
@@ -438,6 +527,174 @@ TEST(RunDosProcessPosix, EveryFailingStepPutsTheDescriptorsBack)
                       "Stdin pipe creation failed\n"
                       "DuplicateHandle failed\n"
                       "[ok]\n");
+}
+
+#endif
+
+TEST(DosRun, TellsHowTheChildEnded)
+{
+    struct Case {
+        std::vector<std::string> args;
+        TDosEnd::TKind kind;
+        int code;
+        std::string output;
+    };
+    const std::vector<Case> cases = {
+        {{"silent"}, TDosEnd::Exited, 0, ""},
+        {{"exit", "3", "oops"}, TDosEnd::Exited, 3, "oops\n"},
+        {{"stderr", "A.java:1: error\n"}, TDosEnd::Exited, 0, "A.java:1: error\n"},
+        {{"bytes", std::to_string(5 * 4096 + 123)}, TDosEnd::Exited, 0, Pattern(5 * 4096 + 123)},
+#ifndef _WIN32
+        {{"signal"}, TDosEnd::Signalled, SIGTERM, "ending\n"},
+#endif
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args[0]);
+        WatchedResult run = RunWatched(Child(), c.args);
+        EXPECT_EQ(run.error, "");
+        ASSERT_TRUE(run.ended);
+        EXPECT_EQ(run.end.Kind, c.kind);
+        EXPECT_EQ(run.end.Code, c.code);
+        EXPECT_TRUE(run.output == c.output);
+        EXPECT_TRUE(run.echo == c.output);
+    }
+}
+
+TEST(DosRun, CollectsFiftyMegabytesWhole)
+{
+    const std::size_t size = 50u << 20;
+    WatchedResult run = RunWatched(Child(), {"bytes", std::to_string(size)});
+    ASSERT_TRUE(run.ended);
+    EXPECT_EQ(run.end.Code, 0);
+    ASSERT_EQ(run.output.size(), size);
+    EXPECT_TRUE(run.output == Pattern(size));
+    EXPECT_EQ(run.echo.size(), size);
+}
+
+TEST(DosRun, AProcessLeftBehindDoesNotHoldTheRun)
+{
+    // The grandchild keeps the output open for a minute; the run is over
+    // once the child itself has ended, with what it wrote.
+    WatchedResult run = RunWatched(Child(), {"daemon"});
+    ASSERT_TRUE(run.ended);
+    EXPECT_EQ(run.end.Kind, TDosEnd::Exited);
+    EXPECT_EQ(run.end.Code, 4);
+    ASSERT_FALSE(run.output.empty());
+    const long grandchild = std::stol(run.output);
+    EXPECT_TRUE(ProcessAlive(grandchild)) << "the run waited for the grandchild";
+    EndProcess(grandchild);
+}
+
+TEST(DosRun, StopEndsTheChildAndEverythingItStarted)
+{
+    CapturingStdOut([] {
+        TDosRun run(Child(), {"hang"}, false);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (run.Output().find('\n') == std::string::npos && std::chrono::steady_clock::now() < deadline)
+            EXPECT_FALSE(run.Poll(20));
+        std::istringstream pids(run.Output());
+        long child = 0, grandchild = 0;
+        pids >> child >> grandchild;
+        ASSERT_GT(grandchild, 0) << run.Output();
+        EXPECT_TRUE(ProcessAlive(child));
+        EXPECT_TRUE(ProcessAlive(grandchild));
+
+        run.Stop();
+        EXPECT_TRUE(run.Done());
+        EXPECT_TRUE(run.Poll(0));
+        EXPECT_EQ(run.End().Kind, TDosEnd::Stopped);
+        EXPECT_TRUE(ProcessGoes(child));
+        EXPECT_TRUE(ProcessGoes(grandchild));
+    });
+}
+
+TEST(DosRun, ProgramAndArgumentsArriveAsGiven)
+{
+    const fs::path top = fs::temp_directory_path()
+                         / ("zj run " + std::to_string(std::chrono::system_clock::now().time_since_epoch().count()));
+#ifdef _WIN32
+    const std::string folders[] = {"my jdk", "a b"};
+#else
+    // Nothing is split or unquoted on the way: quotes are parts of the names.
+    const std::string folders[] = {"my\"jdk", "a\"b c\""};
+#endif
+    const std::vector<std::string> args = {"args", "/work dir/Hello World.java", "say \"hi\"", "", "tab\there"};
+    std::string expected;
+    for (std::size_t i = 1; i < args.size(); ++i)
+        expected += "[" + args[i] + "]\n";
+    for (const std::string& folder : folders) {
+        const fs::path program = top / folder / ("runner child" + fs::path(Child()).extension().string());
+        fs::create_directories(program.parent_path());
+        fs::copy_file(Child(), program);
+        WatchedResult run = RunWatched(Utf8(program), args);
+        EXPECT_EQ(run.error, "") << folder;
+        EXPECT_EQ(run.output, expected) << folder;
+    }
+    fs::remove_all(top);
+}
+
+TEST(DosRun, FailsAsRunDosProcessDoes)
+{
+    const std::string before = StdState();
+    WatchedResult run = RunWatched(Utf8(OwnFolder() / "no such program"), {});
+    EXPECT_EQ(run.error, "Create process failed");
+    EXPECT_EQ(StdState(), before);
+}
+
+#ifndef _WIN32
+
+TEST(DosRunPosix, EchoNeverWaitsForAStalledReader)
+{
+    // Standard output is a pipe that nobody reads: the echo fills it and
+    // must give up instead of waiting, while the whole output is read.
+    std::string report = InForkedProcess([] {
+        alarm(100);
+        int ends[2];
+        if (pipe(ends) != 0)
+            return std::string("no pipe");
+        dup2(ends[1], 1);
+        close(ends[1]);
+        const std::size_t size = 1u << 20;
+        std::string result;
+        std::string output;
+        RunDosProcess(ChildCommand({"bytes", std::to_string(size)}), false, output);
+        result += output == Pattern(size) ? "intact" : "damaged";
+        TDosRun run(Child(), {"bytes", std::to_string(size)}, false);
+        result += PollToEnd(run) && run.Output() == Pattern(size) ? " intact" : " damaged";
+        close(ends[0]);
+        return result;
+    });
+    EXPECT_EQ(report, "intact intact");
+}
+
+TEST(DosRunPosix, ClosedStandardDescriptorsAreTakenByNullFirst)
+{
+    // Started with its standard descriptors closed, the editor's next file
+    // (its display connection) would take one of their numbers and receive
+    // the echo of every compile.
+    std::string report = InForkedProcess([] {
+        close(0);
+        close(1);
+        close(2);
+        std::string result = OpenClosedStdStreams() ? "" : "failed ";
+        struct stat null {};
+        stat("/dev/null", &null);
+        for (int fd = 0; fd <= 2; ++fd) {
+            struct stat st {};
+            result += fstat(fd, &st) == 0 && st.st_rdev == null.st_rdev ? "null " : "other ";
+        }
+        // As started with 1>&-.
+        close(1);
+        OpenClosedStdStreams();
+        std::FILE* connection = std::tmpfile();
+        result += fileno(connection) > 2 ? "apart " : "standard ";
+        TDosRun run(Child(), {"bytes", "5000"}, false);
+        PollToEnd(run);
+        std::fseek(connection, 0, SEEK_END);
+        result += std::to_string(std::ftell(connection)) + " " + std::to_string(run.Output().size());
+        return result;
+    });
+    EXPECT_EQ(report, "null null null apart 0 5000");
 }
 
 #endif

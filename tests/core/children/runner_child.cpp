@@ -13,6 +13,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <csignal>
 #include <unistd.h>
 #endif
 
@@ -82,6 +83,33 @@ long ProcessId()
 #endif
 }
 
+// Starts this program again with the given mode and argument; the new
+// process inherits the standard streams. Returns its process id, or 0.
+long StartAgain(const std::string& mode, const std::string& arg)
+{
+#ifdef _WIN32
+    wchar_t self[MAX_PATH + 1];
+    GetModuleFileNameW(nullptr, self, MAX_PATH + 1);
+    std::wstring line = L"\"" + std::wstring(self) + L"\" " + std::wstring(mode.begin(), mode.end()) + L" "
+                        + std::wstring(arg.begin(), arg.end());
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info))
+        return 0;
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    return static_cast<long>(info.dwProcessId);
+#else
+    pid_t pid = fork();
+    if (pid == 0) {
+        execl("/proc/self/exe", "runner_child", mode.c_str(), arg.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    return pid > 0 ? static_cast<long>(pid) : 0;
+#endif
+}
+
 // Byte i of the "bytes" output: period 251, so chunks of 4096 can't line up
 // with it, and a NUL every 251 bytes.
 constexpr int Period = 251;
@@ -139,6 +167,34 @@ int main(int argc, char** argv)
         std::this_thread::sleep_for(std::chrono::seconds(60));
         return 0;
     }
+    if (mode == "sleep" && argc > 2) {
+        std::this_thread::sleep_for(std::chrono::seconds(std::atoi(argv[2])));
+        return 0;
+    }
+    // Never ends by itself, and neither does the process it starts.
+    if (mode == "hang") {
+        const long grandchild = StartAgain("sleep", "600");
+        Put(Out, std::to_string(ProcessId()) + " " + std::to_string(grandchild) + "\n");
+        std::this_thread::sleep_for(std::chrono::seconds(600));
+        return 0;
+    }
+    // Ends at once, leaving behind a process that holds the output open.
+    if (mode == "daemon") {
+        const long grandchild = StartAgain("sleep", "60");
+        Put(Out, std::to_string(grandchild) + "\n");
+        return 4;
+    }
+    if (mode == "exit" && argc > 2) {
+        if (argc > 3)
+            Put(Out, std::string(argv[3]) + "\n");
+        return std::atoi(argv[2]);
+    }
+#ifndef _WIN32
+    if (mode == "signal") {
+        Put(Out, "ending\n");
+        raise(SIGTERM);
+    }
+#endif
     if (mode == "args") {
         for (int i = 2; i < argc; ++i)
             Put(Out, std::string("[") + argv[i] + "]\n");

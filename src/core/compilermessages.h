@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zj {
+
+enum class TMessageKind { Error, Warning, Note };
+
+// One message of a compiler's output.
+struct TCompilerMessage {
+    TMessageKind Kind = TMessageKind::Error;
+    // The file as the compiler named it; empty when the message names none.
+    std::string File;
+    // 1-based; 0 when the message names no line.
+    int Line = 0;
+    // 1-based, in characters of the line; 0 when unknown.
+    int Column = 0;
+    // The message, then its detail lines (without the quoted source line and
+    // the caret under it), one a line.
+    std::string Text;
+    // The lines of the output the message takes, 0-based, both included.
+    // Lines end at CR LF, LF or a lone CR.
+    int FirstLine = 0;
+    int LastLine = 0;
+
+    bool Located() const { return !File.empty() && Line > 0; }
+};
+
+// Reads javac's messages ("File.java:12: error: text", the quoted source
+// line with a caret line giving the column, detail lines, "Note: ..." and
+// the "N errors" summary) and the common "file:line:column: kind: text"
+// form. Anything else is left out; no input is an error. At most MaxMessages
+// are read, in the order of the output; linear in the output's length.
+std::vector<TCompilerMessage> ParseCompilerOutput(std::string_view output);
+
+inline constexpr std::size_t MaxMessages = 10000;
+
+} // namespace zj
