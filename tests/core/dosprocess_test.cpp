@@ -641,7 +641,27 @@ TEST(DosRun, FailsAsRunDosProcessDoes)
     EXPECT_EQ(StdState(), before);
 }
 
-#ifndef _WIN32
+#ifdef _WIN32
+
+TEST(DosRunWin32, EchoNeverWaitsForAStalledReader)
+{
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    ASSERT_TRUE(CreatePipe(&readEnd, &writeEnd, nullptr, 4096));
+    HANDLE saved = GetStdHandle(STD_OUTPUT_HANDLE);
+    SetStdHandle(STD_OUTPUT_HANDLE, writeEnd);
+    const std::size_t size = 1u << 20;
+    std::string output;
+    RunDosProcess(ChildCommand({"bytes", std::to_string(size)}), false, output);
+    TDosRun run(Child(), {"bytes", std::to_string(size)}, false);
+    const bool ended = PollToEnd(run);
+    SetStdHandle(STD_OUTPUT_HANDLE, saved);
+    CloseHandle(readEnd);
+    CloseHandle(writeEnd);
+    EXPECT_TRUE(output == Pattern(size));
+    EXPECT_TRUE(ended && run.Output() == Pattern(size));
+}
+
+#else
 
 TEST(DosRunPosix, EchoNeverWaitsForAStalledReader)
 {
