@@ -25,6 +25,7 @@ TcwEdit::TcwEdit(IEditorHost& host) : host_(host)
     Panel1 = new QFrame;
     Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     memText = new TRichEdit(Panel1);
+    memText->SetLineNumbers(true);
     auto* layout = new QVBoxLayout(Panel1);
     layout->setContentsMargins(1, 1, 1, 1);
     layout->addWidget(memText);

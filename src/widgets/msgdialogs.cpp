@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -19,6 +20,7 @@ namespace zj {
 
 std::function<TModalResult(const TMessageRequest&)> MessageHook;
 std::function<void()> BeepHook;
+std::function<std::optional<int>(const TNumberRequest&)> NumberHook;
 
 namespace {
 
@@ -160,6 +162,22 @@ void DefaultBeep()
         BeepHook();
     else
         QApplication::beep();
+}
+
+std::optional<int> InputNumber(const QString& caption, const QString& prompt, int value, int min, int max)
+{
+    const TNumberRequest request{caption, prompt, value, min, max};
+    if (NumberHook)
+        return NumberHook(request);
+    QInputDialog box(QApplication::activeWindow());
+    box.setWindowTitle(caption);
+    box.setLabelText(prompt);
+    box.setInputMode(QInputDialog::IntInput);
+    box.setIntRange(min, max);
+    box.setIntValue(value);
+    if (box.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return box.intValue();
 }
 
 } // namespace zj

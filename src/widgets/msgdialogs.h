@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace zj {
@@ -33,8 +34,22 @@ void ShowErrorBox(const QString& message);
 
 void DefaultBeep();
 
+// What a number box asks.
+struct TNumberRequest {
+    QString Caption;
+    QString Prompt;
+    int Value = 0;
+    int Min = 0;
+    int Max = 0;
+};
+
+// Asks for a whole number from min to max, offering value; nullopt when the
+// user cancels.
+std::optional<int> InputNumber(const QString& caption, const QString& prompt, int value, int min, int max);
+
 // Tests answer the boxes and count the beeps here instead of a person.
 extern std::function<TModalResult(const TMessageRequest&)> MessageHook;
 extern std::function<void()> BeepHook;
+extern std::function<std::optional<int>(const TNumberRequest&)> NumberHook;
 
 } // namespace zj

@@ -50,6 +50,7 @@ TRichEdit::TRichEdit(QWidget* parent) : QsciScintilla(parent)
     // from the start of the text; nothing here needs them.
     SendScintilla(SCI_SETMODEVENTMASK, 0UL);
     connect(this, &QsciScintillaBase::SCN_UPDATEUI, this, &TRichEdit::NotifySelection);
+    InitMarks();
     // These keys belong to the frame's menu commands, which also check
     // whether they are enabled; Ctrl+Del there deletes the selection.
     for (QKeyCombination key : {Qt::CTRL | Qt::Key_Z, Qt::CTRL | Qt::Key_X, Qt::CTRL | Qt::Key_C,

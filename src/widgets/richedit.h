@@ -1,5 +1,6 @@
 #pragma once
 
+#include "compilermessages.h"
 #include "zidarodadefs.h"
 
 #include <Qsci/qsciscintilla.h>
@@ -77,6 +78,38 @@ public:
     const QFont& EditorFont() const { return editorFont_; }
     void recolor(int start = 0, int end = -1) override;
 
+    // Line numbers in a margin on the left, as wide as the largest line
+    // number needs in the text's own font.
+    void SetLineNumbers(bool show);
+    bool LineNumbers() const { return lineNumbers_; }
+
+    // Compiler messages in the text: a symbol in a margin beside the line
+    // (one for each kind) and a squiggle under the column; hovering either
+    // shows the message. Edits move them with their lines. line is 0-based,
+    // column 1-based in characters (0: the whole line), both kept within the
+    // text.
+    void AddMark(int line, int column, TMessageKind kind, const QString& text);
+    void ClearMarks();
+    // The lines that carry marks now, in the order the marks were added.
+    std::vector<int> MarkedLines() const;
+    // What hovering at position shows; empty where there is nothing.
+    QString MarkTipAt(const QPoint& position) const;
+
+    // Puts the caret at column (1-based, in characters; 0: the line's start)
+    // of line (0-based), both kept within the text, scrolls it into view and
+    // highlights the line until the caret leaves it.
+    void GoToLineColumn(int line, int column);
+    // The highlighted line, or -1.
+    int HighlightedLine() const;
+    int CaretLine() const;
+
+    // A read-only view of bytes that nobody edits: no styles are kept (a
+    // third less memory), and lines longer than MaxViewLine bytes are shown
+    // in pieces, as laying out a line takes time and memory in its length.
+    // continued receives the display lines that go on the line before them.
+    void LoadView(std::string_view bytes, std::vector<int>& continued);
+    static constexpr std::size_t MaxViewLine = 4096;
+
 signals:
     // Every change of the caret or the selection, typing included.
     void SelectionChange();
@@ -106,6 +139,10 @@ private:
     void AlignClosingBrace();
     void MatchBraces(int updated);
     int BraceAt(int pos);
+    // Margins, markers, indicators and tips of the marks and line numbers.
+    void InitMarks();
+    void UpdateMarginWidths(bool fontChanged);
+    void FollowHighlight();
 
     // Scintilla can only clear its modified state; a type change sets it.
     bool forcedModified_ = false;
@@ -113,6 +150,16 @@ private:
     QFont editorFont_;
     QsciLexer* javaLexer_ = nullptr;
     QsciLexer* htmlLexer_ = nullptr;
+
+    struct TMark {
+        int Handle;
+        QString Text;
+    };
+    std::vector<TMark> marks_;
+    bool lineNumbers_ = false;
+    int lineNumberDigits_ = 0;
+    int highlightHandle_ = -1;
+    bool viewDocument_ = false;
 };
 
 // Whether the clipboard offers plain text.

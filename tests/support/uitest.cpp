@@ -37,6 +37,16 @@ void UiTest::SetUp()
         return answer;
     };
     BeepHook = [this] { ++beeps; };
+    NumberHook = [this](const TNumberRequest& request) -> std::optional<int> {
+        numbersAsked.push_back(request);
+        if (numbers.empty()) {
+            ADD_FAILURE() << "unexpected number box: " << request.Prompt.toStdString();
+            return std::nullopt;
+        }
+        std::optional<int> answer = numbers.front();
+        numbers.pop_front();
+        return answer;
+    };
     TSaveDialog::ExecuteHook = [this](TSaveDialog& dialog) {
         saveFilters.push_back(dialog.Filter);
         std::optional<std::string> name = NextSaveName();
@@ -77,10 +87,12 @@ void UiTest::TearDown()
     Settle();
     MessageHook = nullptr;
     BeepHook = nullptr;
+    NumberHook = nullptr;
     TSaveDialog::ExecuteHook = nullptr;
     TOpenDialog::ExecuteHook = nullptr;
     TPrintDialog::ExecuteHook = nullptr;
     EXPECT_TRUE(answers.empty()) << "answers left unused";
+    EXPECT_TRUE(numbers.empty()) << "numbers left unused";
     std::error_code ec;
     std::filesystem::permissions(dir, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
     std::filesystem::remove_all(dir, ec);

@@ -48,6 +48,9 @@ protected:
     std::deque<std::optional<std::string>> openNames;
     // PDF files that the next print dialogs print to; nullopt cancels.
     std::deque<std::optional<std::string>> printFiles;
+    // Answers for the next number boxes; nullopt cancels.
+    std::deque<std::optional<int>> numbers;
+    std::vector<TNumberRequest> numbersAsked;
 
     std::filesystem::path dir;
 
