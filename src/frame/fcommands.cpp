@@ -53,6 +53,9 @@ void TfrmMain::UpdateMenuItems()
         item->setEnabled(hasText);
     for (QToolButton* button : {ui->cmdFind, ui->cmdFindNext, ui->cmdReplace})
         button->setEnabled(hasText);
+    ui->mnuSearchNextError->setEnabled(messagesLocated_);
+    ui->mnuSearchPreviousError->setEnabled(messagesLocated_);
+    ui->mnuSearchGoToLine->setEnabled(hasText);
     ui->cmbDocType->setEnabled(active != nullptr);
     // Setting the index from code does not run the change handler.
     ui->cmbDocType->setCurrentIndex(ui->cmbDocType->isEnabled() ? active->DocType() : -1);

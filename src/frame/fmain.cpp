@@ -98,6 +98,9 @@ void TfrmMain::ConnectHandlers()
     bind(ui->cmdFindNext, clicked, &TfrmMain::SearchFindNext);
     bind(ui->mnuSearchReplace, triggered, &TfrmMain::SearchReplace);
     bind(ui->cmdReplace, clicked, &TfrmMain::SearchReplace);
+    bind(ui->mnuSearchNextError, triggered, &TfrmMain::mnuSearchNextErrorClick);
+    bind(ui->mnuSearchPreviousError, triggered, &TfrmMain::mnuSearchPreviousErrorClick);
+    bind(ui->mnuSearchGoToLine, triggered, &TfrmMain::mnuSearchGoToLineClick);
     bind(ui->mnuEditSettings, triggered, &TfrmMain::mnuEditSettingsClick);
     bind(ui->mnuHelpAbout, triggered, &TfrmMain::mnuHelpAboutClick);
     connect(ui->mnuWindow, &QMenu::aboutToShow, this, Guarded([this] { mnuWindowAboutToShow(); }));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "compilermessages.h"
+#include "dosprocess.h"
 #include "editorhost.h"
 #include "zidarodadefs.h"
 
@@ -9,6 +11,8 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace Ui {
 class TfrmMain;
@@ -17,6 +21,7 @@ class TfrmMain;
 namespace zj {
 
 class TcwEdit;
+class TdlgErrors;
 class TFindDialog;
 class TOpenDialog;
 class TPrintDialog;
@@ -94,6 +99,16 @@ public:
     void SearchReplace();
     void dlgFindFind(TFindDialog* sender);
     void dlgReplaceReplace();
+    void mnuSearchNextErrorClick();
+    void mnuSearchPreviousErrorClick();
+    void mnuSearchGoToLineClick();
+
+    // The messages of the last compile, their file names made full.
+    const std::vector<TCompilerMessage>& CompileMessages() const { return messages_; }
+    // Shows where message index points: the window of its file (opened as
+    // Open does when there is none) active, the caret on its line and
+    // column. False when it points at no file that can be shown.
+    bool GoToMessage(int index);
 
     // Opens fileName in a new editor window, as Open does once the dialog has
     // given the name.
@@ -128,6 +143,15 @@ private:
     // Asks question (with the document's name for %1) when the document is not
     // saved, then saves it in any case; false when the user or the save said no.
     bool SaveBeforeUse(TcwEdit* editor, const QString& question);
+    // Runs the compiler on fileName while the windows stay alive, offering to
+    // stop it after a second; what it wrote and how it ended.
+    TDosEnd RunCompiler(const std::string& fileName, std::string& output);
+    // Reads the output's messages and marks them in every window they name.
+    void TakeMessages(const std::string& output, const std::string& fileName);
+    // Marks in editor the messages of the last compile about its file.
+    void MarkEditor(TcwEdit* editor);
+    void ShowCompileOutput(std::string_view output);
+    void dlgErrorsLineChosen(int outputLine);
 
     // The menus, the toolbar, the selector and the status bar.
     std::unique_ptr<Ui::TfrmMain> ui;
@@ -138,6 +162,11 @@ private:
     QList<QAction*> windowList_;
     // Whether the last FindBrowser read a command with a file placeholder.
     bool browserTakesFile_ = false;
+    std::vector<TCompilerMessage> messages_;
+    // The message last gone to, -1 before the first.
+    int messageIndex_ = -1;
+    bool messagesLocated_ = false;
+    QPointer<TdlgErrors> errorsConnected_;
 };
 
 // The one frame of the program.

@@ -4,6 +4,7 @@
 #include "fileio.h"
 #include "fmain.h"
 #include "formresources.h"
+#include "process.h"
 
 #include <QIcon>
 
@@ -13,6 +14,12 @@
 
 int main(int argc, char** argv)
 {
+#ifndef _WIN32
+    // Before anything opens a file: a closed standard descriptor would be
+    // taken by the next file (the display connection) and receive the echo
+    // of the compiler's output.
+    zj::OpenClosedStdStreams();
+#endif
     zj::TApplication application(argc, argv);
     zj::SetApplicationTitle(QStringLiteral("Zorvane Java Editor"));
     zj::InitFormResources();

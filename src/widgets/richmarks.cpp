@@ -163,9 +163,10 @@ long ColumnPosition(const TRichEdit& edit, long line, int column)
     return pos <= start || pos > end ? end : pos;
 }
 
+// The empty line after a final line break is not one of the text's lines.
 long KeptLine(const TRichEdit& edit, int line)
 {
-    const long last = edit.SendScintilla(QsciScintillaBase::SCI_GETLINECOUNT) - 1;
+    const long last = std::max(edit.LineCount() - 1, 0);
     return std::clamp(static_cast<long>(line), 0L, last);
 }
 

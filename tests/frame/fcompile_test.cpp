@@ -1,31 +1,23 @@
 #include "cedit.h"
-#include "derrors.h"
+#include "compiletest.h"
 #include "fmain.h"
-#include "guitest.h"
-#include "richedit.h"
 #include "zidarodadefs.h"
 
 #include <QApplication>
-#include <QPlainTextEdit>
-#include <QPlainTextEdit>
+#include <QDialog>
+#include <QFontDatabase>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
 
-#include <sys/stat.h>
+#include <csignal>
 
 using namespace zj;
 
 namespace {
 
-class Compile : public GuiTest {
-protected:
-    // A compiler that records its arguments, one a line, then runs body.
-    std::string FakeCompiler(const std::string& name, const std::string& body)
-    {
-        const std::string path = Path(name);
-        Put(path, "#!/bin/sh\nfor a in \"$@\"; do echo \"$a\"; done > '" + Path("args") + "'\n" + body + "\n");
-        ::chmod(path.c_str(), 0755);
-        return path;
-    }
-};
+class Compile : public CompileTest {};
 
 } // namespace
 
@@ -86,35 +78,158 @@ TEST_F(Compile, UnsavedDocumentsAskFirst)
     EXPECT_FALSE(std::filesystem::exists(Path("args")));
 }
 
-TEST_F(Compile, NamesWithBlanksReachTheCompilerWhole)
+TEST_F(Compile, NamesWithBlanksAndQuotesReachTheCompilerWhole)
 {
-    std::filesystem::create_directory(dir / "my jdk");
-    JavaCompilerPath = FakeCompiler("my jdk/javac", "");
+    // The compiler's path and the file name go to it as two arguments, so no
+    // quote or blank in either can make another program run.
     std::filesystem::create_directory(dir / "my work");
     OpenSaved("my work/Hello World.java", "class A {}");
-    frame->cmdJavaClick();
-    EXPECT_EQ(Get(Path("args")), Path("my work/Hello World.java") + "\n");
-    EXPECT_TRUE(Status().endsWith("compiled successfully."));
+    for (const std::string folder : {"my jdk", "my\"jdk", "a\"b c\""}) {
+        std::filesystem::create_directory(dir / folder);
+        std::filesystem::remove(Path("args"));
+        JavaCompilerPath = FakeCompiler(folder + "/javac", "");
+        frame->cmdJavaClick();
+        EXPECT_EQ(Get(Path("args")), Path("my work/Hello World.java") + "\n") << folder;
+        EXPECT_TRUE(Status().endsWith("compiled successfully.")) << folder;
+    }
 }
 
-TEST_F(Compile, AnyOutputFailsTheCompileAndShowsInTheOutputWindow)
+TEST_F(Compile, FailedCompileShowsItsOutputInTheOutputWindow)
 {
-    JavaCompilerPath = FakeCompiler("javac", "echo 'warning: deprecated'");
+    JavaCompilerPath = FakeCompiler("javac", "echo 'warning: deprecated'; exit 1");
     OpenSaved("A.java", "class A {}");
     frame->cmdJavaClick();
     EXPECT_EQ(Status(), QString::fromStdString("Couldn't compile '" + Path("A.java") + "'."));
     EXPECT_EQ(beeps, 1);
     EXPECT_TRUE(dlgErrors->isVisible());
-    EXPECT_EQ(Child<QPlainTextEdit>(dlgErrors, "memErrors")->toPlainText(), "warning: deprecated\n");
+    EXPECT_EQ(ErrorsText(), "warning: deprecated\n");
 
     // Errors on standard error count too, and replace the old text.
-    JavaCompilerPath = FakeCompiler("javac2", "echo 'A.java:1: error' >&2");
+    JavaCompilerPath = FakeCompiler("javac2", "echo 'A.java:1: error' >&2; exit 2");
     frame->cmdJavaClick();
-    EXPECT_EQ(Child<QPlainTextEdit>(dlgErrors, "memErrors")->toPlainText(), "A.java:1: error\n");
+    EXPECT_EQ(ErrorsText(), "A.java:1: error\n");
 
     dlgErrors->cmdOKClick();
     EXPECT_FALSE(dlgErrors->isVisible());
-    EXPECT_EQ(Child<QPlainTextEdit>(dlgErrors, "memErrors")->toPlainText(), "A.java:1: error\n");
+    EXPECT_EQ(ErrorsText(), "A.java:1: error\n");
+}
+
+TEST_F(Compile, JudgedByHowTheCompilerEnded)
+{
+    struct Case {
+        const char* body;
+        const char* status;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {"exit 0", "'%1' compiled successfully.", nullptr},
+        {"echo 'Note: A.java uses a deprecated API.'", "'%1' compiled with warnings.",
+         "Note: A.java uses a deprecated API.\n"},
+        {"exit 3", "Couldn't compile '%1'.", "The compiler ended with exit code 3."},
+        {"kill -TERM $$", "Couldn't compile '%1'.", "The compiler was ended by signal 15."},
+        {"echo 'A.java:1: error: x' >&2; exit 1", "Couldn't compile '%1'.", "A.java:1: error: x\n"},
+    };
+    OpenSaved("A.java", "class A {}");
+    int compiler = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.body);
+        dlgErrors->cmdOKClick();
+        JavaCompilerPath = FakeCompiler("javac" + std::to_string(++compiler), c.body);
+        frame->cmdJavaClick();
+        EXPECT_EQ(Status(), QString::fromLatin1(c.status).arg(QString::fromStdString(Path("A.java"))));
+        EXPECT_EQ(beeps, compiler);
+        EXPECT_EQ(dlgErrors->isVisible(), c.shown != nullptr);
+        if (c.shown) {
+            EXPECT_EQ(ErrorsText(), c.shown);
+        }
+    }
+}
+
+TEST_F(Compile, WindowsStayAliveWhileTheCompileStaysModalAndStopEndsEverything)
+{
+    const std::string pids = Path("pids");
+    JavaCompilerPath = FakeCompiler("javac", "echo $$ > '" + pids + "'; sleep 600 & echo $! >> '" + pids + "'; wait");
+    TcwEdit* editor = OpenSaved("A.java", "class A {}");
+    int ticks = 0;
+    bool hourglass = false;
+    QString offer;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        if (++ticks == 3) {
+            // Neither an edit nor a command gets through meanwhile.
+            hourglass = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+            QTest::keyClick(editor->memText, Qt::Key_X);
+            QTest::mouseClick(Button("cmdOpen"), Qt::LeftButton);
+        }
+        auto* box = frame->findChild<QDialog*>("dlgCompiling");
+        if (box && box->isVisible() && offer.isEmpty()) {
+            offer = Child<QLabel>(box, "lblCompiling")->text();
+            EXPECT_EQ(box->windowModality(), Qt::ApplicationModal);
+            QTest::mouseClick(Child<QPushButton>(box, "cmdStop"), Qt::LeftButton);
+        }
+    });
+    ticker.start(20);
+    frame->cmdJavaClick();
+    ticker.stop();
+
+    EXPECT_GT(ticks, 10) << "the event loop ran while the compiler did";
+    EXPECT_TRUE(hourglass);
+    EXPECT_EQ(offer, "Compiling 'A.java'...");
+    EXPECT_EQ(Status(), QString::fromStdString("Compile of '" + Path("A.java") + "' stopped."));
+    EXPECT_EQ(beeps, 1);
+    EXPECT_FALSE(dlgErrors->isVisible());
+    EXPECT_EQ(Text(editor), "class A {}");
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    std::ifstream in(pids);
+    long shell = 0, sleeper = 0;
+    in >> shell >> sleeper;
+    ASSERT_GT(sleeper, 0);
+    EXPECT_TRUE(ProcessGoes(shell));
+    EXPECT_TRUE(ProcessGoes(sleeper));
+}
+
+TEST_F(Compile, AProcessTheCompilerLeftBehindDoesNotHoldTheEditor)
+{
+    JavaCompilerPath = FakeCompiler("javac", "sleep 60 & echo $! > '" + Path("pid") + "'; echo done");
+    OpenSaved("A.java", "class A {}");
+    frame->cmdJavaClick();
+    EXPECT_EQ(Status(), QString::fromStdString("'" + Path("A.java") + "' compiled with warnings."));
+    EXPECT_EQ(ErrorsText(), "done\n");
+    const long sleeper = std::stol(Get(Path("pid")));
+    EXPECT_TRUE(ProcessAlive(sleeper)) << "the compile waited for it";
+    ::kill(static_cast<pid_t>(sleeper), SIGKILL);
+}
+
+TEST_F(Compile, OutputWindowKeepsItsLayoutAndShowsAnyOutputWhole)
+{
+    EXPECT_EQ(dlgErrors->windowTitle(), "Errors");
+    EXPECT_EQ(dlgErrors->size(), QSize(495, 208));
+    EXPECT_EQ(Child<QWidget>(dlgErrors, "Panel1")->width(), 103);
+    EXPECT_EQ(Child<QPushButton>(dlgErrors, "cmdOK")->geometry(), QRect(14, 8, 75, 25));
+    TRichEdit* view = ErrorsView();
+    EXPECT_TRUE(view->isReadOnly());
+    EXPECT_EQ(view->font().family(), QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
+
+    // 50 MB in one line: shown in pieces, nothing lost.
+    std::string output(50u << 20, 'x');
+    output += "\nA.java:1: error: after";
+    dlgErrors->ShowOutput(output);
+    const int pieces = static_cast<int>((50u << 20) / TRichEdit::MaxViewLine);
+    EXPECT_EQ(view->Length(), static_cast<int>(output.size()) + pieces - 1);
+    dlgErrors->ShowLine(1);
+    EXPECT_EQ(view->CaretLine(), pieces);
+    EXPECT_EQ(dlgErrors->CaretOutputLine(), 1);
+    view->SetSel(view->Length() / 2, 0);
+    EXPECT_EQ(dlgErrors->CaretOutputLine(), 0);
+
+    // A million short lines, as they are.
+    output.clear();
+    for (int i = 0; i < 1000000; ++i)
+        output += "A.java:" + std::to_string(i + 1) + ": error: x\n";
+    dlgErrors->ShowOutput(output);
+    EXPECT_TRUE(view->Bytes() == output);
+    dlgErrors->ShowLine(999999);
+    EXPECT_EQ(view->CaretLine(), 999999);
 }
 
 TEST_F(Compile, ACompilerThatCannotStartShowsTheRunnersError)
@@ -148,6 +263,5 @@ TEST_F(Compile, RealCompilerEndToEnd)
     OpenSaved("Bad.java", "public class Bad { int x = ; }\n");
     frame->cmdJavaClick();
     EXPECT_TRUE(Status().startsWith("Couldn't compile")) << Status().toStdString();
-    const QString output = Child<QPlainTextEdit>(dlgErrors, "memErrors")->toPlainText();
-    EXPECT_TRUE(output.contains("error")) << output.toStdString();
+    EXPECT_NE(ErrorsText().find("error"), std::string::npos) << ErrorsText();
 }

@@ -69,6 +69,10 @@ TEST_F(Frame, LayoutOfMenusAtOpening)
         {form->mnuSearchFind, "Find...", "Ctrl+F", "", false},
         {form->mnuSearchFindNext, "Find Next", "F3", "", false},
         {form->mnuSearchReplace, "Replace...", "Ctrl+R", "", false},
+        {form->mnuSearchNextError, "Next Error", "F8", "Go to the next message of the last compile", false},
+        {form->mnuSearchPreviousError, "Previous Error", "Shift+F8", "Go to the previous message of the last compile",
+         false},
+        {form->mnuSearchGoToLine, "Go to Line...", "Ctrl+G", "Go to a line by its number", false},
         {form->mnuWindowCascade, "&Cascade", "", "Arrange windows to overlap", true},
         {form->mnuWindowTile, "&Tile", "", "Arrange windows without overlap", true},
         {form->mnuWindowArrange, "&Arrange Icons", "", "Arrange window icons at bottom of main window", true},
@@ -88,6 +92,11 @@ TEST_F(Frame, LayoutOfMenusAtOpening)
     ASSERT_EQ(file.size(), 10);
     EXPECT_TRUE(file[6]->isSeparator());
     EXPECT_TRUE(file[8]->isSeparator());
+    const QList<QAction*> search = form->mnuSearch->actions();
+    ASSERT_EQ(search.size(), 7);
+    EXPECT_TRUE(search[3]->isSeparator());
+    EXPECT_EQ(search[4], form->mnuSearchNextError);
+    EXPECT_EQ(form->cmdJava->shortcut().toString(), "F9");
     QAction* tagged[] = {form->mnuFileNewJava, form->mnuFileNewHtml, form->mnuFileNewText,
                          form->mnuFileNewOther, form->mnpFileNewJava, form->mnpFileNewHtml,
                          form->mnpFileNewText, form->mnpFileNewOther};
