@@ -93,12 +93,13 @@ void BM_SavePlain(benchmark::State& state) { Save(state, "_save.txt"); }
 // One keystroke in a 50 MB document: the character typed, the command state
 // run by its caret move and the repainting. Each on the next line down, as
 // a user types through the text, so no line grows without end.
-void Keystroke(benchmark::State& state, const char* name)
+void Keystroke(benchmark::State& state, const char* name, bool lineNumbers = true)
 {
     Fixture fixture;
     fixture.frame->show();
     const std::string path = WriteSample(name, "\r\n");
     TcwEdit* editor = fixture.frame->OpenFile(path);
+    editor->memText->SetLineNumbers(lineNumbers);
     editor->memText->SetSel(editor->memText->Length() / 2, 0);
     QApplication::processEvents();
     for (auto _ : state) {
@@ -116,6 +117,8 @@ void Keystroke(benchmark::State& state, const char* name)
 
 void BM_KeystrokeIn50MB(benchmark::State& state) { Keystroke(state, "_keys.java"); }
 void BM_KeystrokeIn50MBPlain(benchmark::State& state) { Keystroke(state, "_keys.txt"); }
+// Without line numbers: the figure from before they came.
+void BM_KeystrokeIn50MBWithoutLineNumbers(benchmark::State& state) { Keystroke(state, "_keys.java", false); }
 
 // From the top of a freshly loaded 50 MB document to its end and back, each
 // page painted: with colours, the first trip styles the whole text.
@@ -219,6 +222,7 @@ void BM_UpdateMenuItemsIn50MB(benchmark::State& state)
 
 BENCHMARK(BM_KeystrokeIn50MB)->Unit(benchmark::kMicrosecond)->Iterations(2000);
 BENCHMARK(BM_KeystrokeIn50MBPlain)->Unit(benchmark::kMicrosecond)->Iterations(2000);
+BENCHMARK(BM_KeystrokeIn50MBWithoutLineNumbers)->Unit(benchmark::kMicrosecond)->Iterations(2000);
 BENCHMARK(BM_UpdateMenuItemsIn50MB)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_LoadFileCrLf)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_LoadFileCrLfPlain)->Unit(benchmark::kMillisecond)->Iterations(3);
