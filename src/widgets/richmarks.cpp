@@ -9,6 +9,7 @@
 #include <QToolTip>
 
 #include <algorithm>
+#include <cstdint>
 
 namespace zj {
 
@@ -18,7 +19,7 @@ constexpr unsigned long LineNumberMargin = 0;
 constexpr unsigned long MessageMargin = 1;
 constexpr unsigned long SpareMargin = 2;
 
-// Markers 1 to 3 show the message kinds in the mark margin; 4, in no margin,
+// Markers 1 to 3 show the message kinds in the message margin; 4, in no margin,
 // is the highlighted line's background.
 constexpr unsigned long HighlightMarker = 4;
 constexpr long MarkMask = (1 << 1) | (1 << 2) | (1 << 3);
@@ -295,8 +296,9 @@ void TRichEdit::LoadView(std::string_view bytes, std::vector<int>& continued)
             const long eolMode = SendScintilla(SCI_GETEOLMODE);
             const long document = SendScintilla(SCI_CREATEDOCUMENT, 0UL, static_cast<long>(SC_DOCUMENTOPTION_STYLES_NONE));
             if (document) {
-                SendScintilla(SCI_SETDOCPOINTER, 0UL, reinterpret_cast<void*>(document));
-                SendScintilla(SCI_RELEASEDOCUMENT, 0UL, reinterpret_cast<void*>(document));
+                void* pointer = reinterpret_cast<void*>(static_cast<std::intptr_t>(document));
+                SendScintilla(SCI_SETDOCPOINTER, 0UL, pointer);
+                SendScintilla(SCI_RELEASEDOCUMENT, 0UL, pointer);
                 SendScintilla(SCI_SETEOLMODE, static_cast<unsigned long>(eolMode));
                 viewDocument_ = true;
             }
