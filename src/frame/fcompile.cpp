@@ -143,6 +143,11 @@ TDosEnd TfrmMain::RunCompiler(const std::string& fileName, std::string& output)
         if (stop)
             run.Stop();
     }
+    // The box had the keyboard; the frame, where the compile began, takes it back.
+    if (box) {
+        box.reset();
+        activateWindow();
+    }
     output = std::move(run.Output());
     return run.End();
 }

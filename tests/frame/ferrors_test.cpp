@@ -102,7 +102,10 @@ TEST_F(Navigation, EveryMessageOfTheRealCompilerLeadsToItsLineAndColumn)
     EXPECT_TRUE(Item("mnuSearchPreviousError")->isEnabled());
     EXPECT_EQ(editor->memText->MarkedLines(), (std::vector<int>{4, 5, 6, 16}));
 
-    // F8 walks the messages in order and round; Shift+F8 walks back.
+    // F8 walks the messages in order and round, also while the output
+    // window is the active one; Shift+F8 walks back.
+    dlgErrors->activateWindow();
+    Settle();
     for (const Place& place : places) {
         Press(editor->memText->viewport(), Qt::Key_F8);
         ExpectAt(place);
@@ -128,6 +131,8 @@ TEST_F(Navigation, EveryMessageOfTheRealCompilerLeadsToItsLineAndColumn)
     ErrorsView()->GoToLineColumn(messages[1].FirstLine, 0);
     Press(ErrorsView(), Qt::Key_Return);
     ExpectAt(places[1]);
+    Press(ErrorsView(), Qt::Key_F8);
+    ExpectAt(places[2]);
     editor->memText->SetSel(0, 0);
     DoubleClickOutputLine(messages[4].LastLine + 1);
     EXPECT_EQ(editor->memText->SelStart(), 0);
