@@ -135,10 +135,7 @@ bool Ended(Child& child, int& code, bool& signalled)
     if (child.Pid < 0 || child.Reaped)
         return child.Reaped;
     int status = 0;
-    pid_t r;
-    do
-        r = waitpid(child.Pid, &status, WNOHANG);
-    while (r < 0 && errno == EINTR);
+    const pid_t r = RetryOnEintr([&] { return waitpid(child.Pid, &status, WNOHANG); });
     if (r != child.Pid)
         return false;
     child.Reaped = true;

@@ -19,7 +19,7 @@ TdlgErrors::TdlgErrors(QWidget* parent) : QWidget(parent, Qt::Tool), ui(std::mak
     // A visible output window must not keep the program alive.
     setAttribute(Qt::WA_QuitOnClose, false);
     // Fixed pitch, so that javac's caret lines up under the column it means.
-    ui->memErrors->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    ui->memErrors->SetEditorFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     ui->memErrors->setReadOnly(true);
     ui->memErrors->installEventFilter(this);
     connect(ui->memErrors, &QsciScintillaBase::SCN_DOUBLECLICK, this,

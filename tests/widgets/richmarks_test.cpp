@@ -72,7 +72,7 @@ TEST_F(RichMarks, LineNumbersAreAsWideAsTheLargestNumberInTheTextsFont)
     QFont big = edit.font();
     big.setPointSize(30);
     const long before = NumberWidth();
-    edit.setFont(big);
+    edit.SetEditorFont(big);
     EXPECT_EQ(Send(Sci::SCI_STYLEGETSIZE, Sci::STYLE_LINENUMBER), big.pointSize());
     EXPECT_GT(NumberWidth(), 2 * before);
     EXPECT_EQ(NumberWidth(), TextWidth("999"));
