@@ -10,7 +10,25 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include <initializer_list>
+
 namespace zj {
+
+namespace {
+
+// Tab visits the controls in the order given, as in the platform's dialogs,
+// whatever order the layouts made them children in.
+void TabOrder(std::initializer_list<QWidget*> controls)
+{
+    QWidget* before = nullptr;
+    for (QWidget* control : controls) {
+        if (before)
+            QWidget::setTabOrder(before, control);
+        before = control;
+    }
+}
+
+} // namespace
 
 TFindDialog::TFindDialog(QWidget* owner) : QDialog(owner)
 {
@@ -60,6 +78,7 @@ TFindDialog::TFindDialog(QWidget* owner) : QDialog(owner)
     layout->addLayout(left);
     layout->addLayout(buttons_);
     layout->setSizeConstraint(QLayout::SetFixedSize);
+    TabOrder({edtFind, chkWholeWord, chkMatchCase, rbUp, rbDown, cmdFindNext, cmdCancel});
 
     // Nothing to search for, nothing to press.
     connect(edtFind, &QLineEdit::textChanged, cmdFindNext,
@@ -145,6 +164,8 @@ TReplaceDialog::TReplaceDialog(QWidget* owner) : TFindDialog(owner)
     cmdReplaceAll->setEnabled(false);
     buttons_->insertWidget(1, cmdReplace);
     buttons_->insertWidget(2, cmdReplaceAll);
+    TabOrder({edtFind, edtReplace, chkWholeWord, chkMatchCase, rbUp, rbDown, cmdFindNext, cmdReplace, cmdReplaceAll,
+              cmdCancel});
 
     connect(edtFind, &QLineEdit::textChanged, this, [this](const QString& text) {
         cmdReplace->setEnabled(!text.isEmpty());

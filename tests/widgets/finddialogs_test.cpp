@@ -1,5 +1,6 @@
 #include "finddialogs.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -50,4 +51,45 @@ TEST(FindDialogs, HeldTextsFollowPressesNotTheBoxes)
     find.Options = frDown | frHideUpDown;
     find.Execute();
     EXPECT_FALSE(find.grpDirection->isVisible());
+}
+
+// Tab goes round the fields, then the boxes, then the buttons, as in the
+// platform's own dialogs; typing a search, Tab and a replacement fills the
+// replacement.
+TEST(FindDialogs, TabGoesFromTheFieldsToTheBoxesToTheButtons)
+{
+    TReplaceDialog replace(nullptr);
+    replace.Options = frDown | frDisableUpDown;
+    TFindDialog find(nullptr);
+    find.Options = frDown | frHideUpDown;
+    const std::pair<TFindDialog*, QList<QWidget*>> chains[] = {
+        {&replace,
+         {replace.edtFind, replace.edtReplace, replace.chkWholeWord, replace.chkMatchCase, replace.cmdFindNext,
+          replace.cmdReplace, replace.cmdReplaceAll, replace.cmdCancel}},
+        {&find, {find.edtFind, find.chkWholeWord, find.chkMatchCase, find.cmdFindNext, find.cmdCancel}},
+    };
+    for (const auto& [dialog, chain] : chains) {
+        dialog->Execute();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+        QTest::keyClicks(dialog->edtFind, "a");
+        for (int stop = 0; stop < chain.size(); ++stop) {
+            EXPECT_EQ(QApplication::focusWidget(), chain[stop])
+                << dialog->windowTitle().toStdString() << ", stop " << stop;
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        EXPECT_EQ(QApplication::focusWidget(), dialog->edtFind) << "round to the start";
+        dialog->hide();
+    }
+
+    replace.Execute();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&replace));
+    QTest::keyClicks(replace.edtFind, "a");
+    QTest::keyClick(replace.edtFind, Qt::Key_Tab);
+    QTest::keyClicks(QApplication::focusWidget(), "Q");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::AltModifier);
+    // A button's access key presses it visibly: the click follows a moment later.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !replace.FindText().isEmpty(); }));
+    EXPECT_EQ(replace.FindText(), "a");
+    EXPECT_EQ(replace.ReplaceText(), "Q");
+    EXPECT_EQ(replace.Options, frDown | frDisableUpDown | frReplaceAll);
 }
