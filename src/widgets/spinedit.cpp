@@ -36,6 +36,8 @@ TSpinEdit::TSpinEdit(QWidget* parent) : QWidget(parent)
     layout->setSpacing(0);
     layout->addWidget(edit_);
     layout->addLayout(buttons);
+    // One tab stop: the field takes the focus for the whole control.
+    setFocusPolicy(Qt::StrongFocus);
     setFocusProxy(edit_);
     edit_->installEventFilter(this);
     connect(edit_, &QLineEdit::textChanged, this, &TSpinEdit::Change);

@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -219,4 +220,41 @@ TEST_F(Dialogs, AboutBoxShowsTheTitleUnderItsOwnCaption)
         });
         Item("mnuHelpAbout")->trigger();
     }
+}
+
+// Tab goes from the font list to the size field, one stop, then to the
+// buttons and round to the pages; the size typed there is what OK takes.
+TEST_F(Dialogs, TabFromTheFontListReachesTheSizeFieldAtOnce)
+{
+    WithSettings([](TdlgSettings* dialog) {
+        // A window over the frame counts as active before it has the focus.
+        ASSERT_TRUE(QTest::qWaitFor([dialog] { return QApplication::activeWindow() == dialog; }));
+        auto* fonts = Child<QComboBox>(dialog, "cmbFontName");
+        auto* pages = Child<QTabWidget>(dialog, "PageControl");
+        QTest::keyClick(dialog, Qt::Key_F, Qt::AltModifier);
+        const QList<QWidget*> chain = {fonts,
+                                       Child<TSpinEdit>(dialog, "spnFontSize")->Editor(),
+                                       Child<QPushButton>(dialog, "cmdOK"),
+                                       Child<QPushButton>(dialog, "cmdCancel"),
+                                       Child<QPushButton>(dialog, "cmdHelp"),
+                                       pages->tabBar(),
+                                       fonts};
+        for (int stop = 0; stop < chain.size(); ++stop) {
+            if (stop > 0)
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            EXPECT_EQ(QApplication::focusWidget(), chain[stop]) << "stop " << stop;
+        }
+        QTest::keyClick(fonts, Qt::Key_Backtab, Qt::ShiftModifier);
+        EXPECT_EQ(QApplication::focusWidget(), pages->tabBar()) << "back from the list to the pages";
+
+        QTest::keyClick(dialog, Qt::Key_F, Qt::AltModifier);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QTest::keyClicks(QApplication::focusWidget(), "20");
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        if (dialog->isVisible()) {
+            ADD_FAILURE() << "Return did not close the dialog";
+            dialog->reject();
+        }
+    });
+    EXPECT_EQ(FontSize(frame->Font, frame->PixelsPerInch), 20);
 }
