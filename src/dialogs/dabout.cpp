@@ -34,4 +34,10 @@ void TdlgAbout::FormCreate()
         label->adjustSize();
 }
 
+void TdlgAbout::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    CentreOnScreen(this);
+}
+
 } // namespace zj

@@ -19,6 +19,9 @@ public:
 
     void FormCreate();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     std::unique_ptr<Ui::TdlgAbout> ui;
 };

@@ -97,6 +97,13 @@ void TdlgSettings::done(int result)
         QDialog::done(result);
 }
 
+void TdlgSettings::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    // On the frame's screen, but not over the frame.
+    CentreOnScreen(this);
+}
+
 void TdlgSettings::cmdBrowseJavacClick()
 {
     dlgOpen->FileName = QStringLiteral("javac.exe");

@@ -40,6 +40,9 @@ public:
     // Every way of closing (OK, Cancel, Esc, the close box) passes here.
     void done(int result) override;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     std::unique_ptr<Ui::TdlgSettings> ui;
 };

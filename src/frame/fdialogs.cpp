@@ -26,6 +26,8 @@ void TfrmMain::mnuEditSettingsClick()
 void TfrmMain::mnuHelpAboutClick()
 {
     TdlgAbout dialog;
+    // Owned by the application, shown on the frame's screen.
+    dialog.setScreen(screen());
     dialog.exec();
 }
 

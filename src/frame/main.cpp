@@ -8,8 +8,6 @@
 
 #include <QIcon>
 
-#include <QScreen>
-
 #include <memory>
 
 int main(int argc, char** argv)
@@ -34,7 +32,7 @@ int main(int argc, char** argv)
     auto frame = std::make_unique<zj::TfrmMain>();
     auto errors = std::make_unique<zj::TdlgErrors>();
     zj::dlgErrors = errors.get();
-    errors->move(errors->screen()->availableGeometry().center() - errors->rect().center());
+    zj::CentreOnScreen(errors.get());
     frame->show();
     int result = application.exec();
     zj::dlgErrors = nullptr;

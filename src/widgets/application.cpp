@@ -2,6 +2,9 @@
 
 #include "msgdialogs.h"
 
+#include <QScreen>
+#include <QWidget>
+
 namespace zj {
 
 namespace {
@@ -16,6 +19,12 @@ QString ApplicationTitle()
 void SetApplicationTitle(const QString& title)
 {
     Title = title;
+}
+
+void CentreOnScreen(QWidget* window)
+{
+    if (QScreen* screen = window->screen())
+        window->move(screen->availableGeometry().center() - QRect(QPoint(), window->frameGeometry().size()).center());
 }
 
 void HandleException(const std::exception& error)

@@ -15,6 +15,10 @@ namespace zj {
 QString ApplicationTitle();
 void SetApplicationTitle(const QString& title);
 
+// Moves a window, frame included, to the middle of the work area of its
+// screen. Called as it is shown, when its size is known.
+void CentreOnScreen(QWidget* window);
+
 // Shows an error that reached the top of an event in the standard error box.
 void HandleException(const std::exception& error);
 

@@ -10,7 +10,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -108,8 +107,7 @@ protected:
     void showEvent(QShowEvent* event) override
     {
         QDialog::showEvent(event);
-        if (QScreen* screen = this->screen())
-            move(screen->availableGeometry().center() - rect().center());
+        CentreOnScreen(this);
     }
 
 private:

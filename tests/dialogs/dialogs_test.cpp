@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabWidget>
 #include <QLineEdit>
 #include <QTest>
@@ -257,4 +258,29 @@ TEST_F(Dialogs, TabFromTheFontListReachesTheSizeFieldAtOnce)
         }
     });
     EXPECT_EQ(FontSize(frame->Font, frame->PixelsPerInch), 20);
+}
+
+// Both open in the middle of the screen that holds the frame, wherever the
+// frame stands on it.
+TEST_F(Dialogs, SettingsAndAboutOpenCentredOnTheScreen)
+{
+    frame->setGeometry(10, 40, 500, 300);
+    Settle();
+    const QPoint centre = frame->screen()->availableGeometry().center();
+    std::vector<QRect> shown;
+    const auto record = [&shown] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        ASSERT_NE(dialog, nullptr);
+        shown.push_back(dialog->frameGeometry());
+        dialog->close();
+    };
+    QTimer::singleShot(0, record);
+    Item("mnuEditSettings")->trigger();
+    QTimer::singleShot(0, record);
+    Item("mnuHelpAbout")->trigger();
+    ASSERT_EQ(shown.size(), 2u);
+    for (const QRect& window : shown) {
+        EXPECT_LE(std::abs(window.center().x() - centre.x()), 1) << window.x() << "," << window.y();
+        EXPECT_LE(std::abs(window.center().y() - centre.y()), 1) << window.x() << "," << window.y();
+    }
 }
