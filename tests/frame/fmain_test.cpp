@@ -252,6 +252,7 @@ TEST_F(Frame, ClosingAsksMostRecentFirstAndStopsAtTheFirstRefusal)
 
 TEST_F(Frame, HintsShowTheirLongPartInTheStatusBar)
 {
+    EXPECT_EQ(StatusBar()->height(), 19);
     QStatusTipEvent tip(Item("mnuFileOpen")->statusTip());
     QApplication::sendEvent(Button("cmdOpen"), &tip);
     EXPECT_EQ(Status(), "Open an existing file");
