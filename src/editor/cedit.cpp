@@ -64,7 +64,9 @@ void TcwEdit::FormCreate()
 void TcwEdit::SetIdentity(TIdentity identity)
 {
     identity_ = std::move(identity);
-    setWindowTitle(identity_.Caption);
+    // The window system reads "[*]" as the place of its modified mark and
+    // shows a doubled one as itself.
+    setWindowTitle(QString(identity_.Caption).replace(QStringLiteral("[*]"), QStringLiteral("[*][*]")));
     // The colours follow the kind at once.
     memText->SetSyntax(host_.DocTypeList().GetSyntax(identity_.DocType));
 }

@@ -220,7 +220,8 @@ void TfrmMain::mnuWindowAboutToShow()
     int number = 0;
     for (QMdiSubWindow* window : windows) {
         ++number;
-        QString caption = window->windowTitle();
+        auto* editor = qobject_cast<TcwEdit*>(window);
+        QString caption = editor ? editor->Caption() : window->windowTitle();
         caption.replace(QLatin1Char('&'), QStringLiteral("&&"));
         QAction* item = ui->mnuWindow->addAction(
             number < 10 ? QStringLiteral("&%1 %2").arg(number).arg(caption) : caption);

@@ -9,8 +9,11 @@
 
 #include <QApplication>
 #include <QMenu>
+#include <QProxyStyle>
+#include <QStyleOptionTitleBar>
 #include <QStatusTipEvent>
 #include <QTest>
+#include <QWindow>
 
 #include <memory>
 #include <unistd.h>
@@ -20,6 +23,19 @@ using namespace zj;
 namespace {
 
 class Frame : public GuiTest {};
+
+// Keeps the caption that a window's title bar is drawn with.
+class TitleRecorder : public QProxyStyle {
+public:
+    QString drawn;
+    void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
+                            const QWidget* widget) const override
+    {
+        if (control == CC_TitleBar)
+            const_cast<TitleRecorder*>(this)->drawn = static_cast<const QStyleOptionTitleBar*>(option)->text;
+        QProxyStyle::drawComplexControl(control, option, painter, widget);
+    }
+};
 
 // The frame's form as laid out, before any command state has run.
 struct Layout : QMainWindow, Ui::TfrmMain {
@@ -259,6 +275,24 @@ TEST_F(Frame, HintsShowTheirLongPartInTheStatusBar)
     StatusBar()->showMessage("Done");
     QApplication::sendEvent(Button("cmdOpen"), &tip);
     EXPECT_EQ(Status(), "Done") << "an unchanged hint does not overwrite";
+}
+
+// The window system reads "[*]" in a title as the place of its modified mark:
+// a file of that name is still shown by its name.
+TEST_F(Frame, CaptionsShowFileNamesExactly)
+{
+    TcwEdit* editor = OpenSaved("a[*]b.txt", "text");
+    EXPECT_EQ(editor->Caption().toStdString(), "a[*]b.txt");
+    auto* style = new TitleRecorder;
+    style->setParent(editor);
+    editor->setStyle(style);
+    editor->grab();
+    EXPECT_EQ(style->drawn.toStdString(), "a[*]b.txt");
+    emit Child<QMenu>(frame, "mnuWindow")->aboutToShow();
+    EXPECT_EQ(Child<QMenu>(frame, "mnuWindow")->actions().last()->text().toStdString(), "&1 a[*]b.txt");
+    editor->showMaximized();
+    Settle();
+    EXPECT_EQ(frame->windowHandle()->title().toStdString(), "Zorvane's Java Editor - [a[*]b.txt]");
 }
 
 TEST_F(Frame, EditorFontIsCourierAtEightPoints)
