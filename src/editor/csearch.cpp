@@ -63,12 +63,24 @@ bool TcwEdit::FindNext(const QString& text, bool wholeWord, bool matchCase)
 void TcwEdit::ReplaceSelection(const QString& replaceText)
 {
     bool exact = true;
-    memText->ReplaceSel(memText->ToBytes(replaceText, exact));
+    const std::string bytes = memText->ToBytes(replaceText, exact);
+    // Never another character in place of one the document cannot hold.
+    if (!exact)
+        return;
+    memText->ReplaceSel(bytes);
     memTextClick();
 }
 
 void TcwEdit::Replace(const QString& findText, const QString& replaceText, TFindOptions options)
 {
+    bool lossless = true;
+    const std::string replaceBytes = memText->ToBytes(replaceText, lossless);
+    if (!lossless) {
+        host_.ShowStatus(QStringLiteral("Can't replace with '") + replaceText
+                         + QStringLiteral("': the document cannot hold it."));
+        DefaultBeep();
+        return;
+    }
     const bool matchCase = options.testFlag(frMatchCase);
     bool exact = true;
     const std::string findBytes = memText->ToBytes(findText, exact);
@@ -78,8 +90,6 @@ void TcwEdit::Replace(const QString& findText, const QString& replaceText, TFind
             ReplaceSelection(replaceText);
         return;
     }
-    bool lossless = true;
-    const std::string replaceBytes = memText->ToBytes(replaceText, lossless);
     if (exact)
         ReplaceAll(findBytes, replaceBytes, selected, options.testFlag(frWholeWord), matchCase);
     // The end of a search that wrapped round and found nothing more: the

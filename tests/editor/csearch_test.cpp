@@ -120,3 +120,25 @@ TEST_F(Search, ReplaceAllMakesOnePassFromTheStart)
     EXPECT_EQ(Text(locked), "a a");
     EXPECT_EQ(Status(), "Done Replacing 'a' with 'b.'");
 }
+
+// An 8-bit document holds only Latin-1: a replacement beyond it is refused
+// with a word and the beep, the text left as it was.
+TEST_F(Search, AReplacementTheDocumentCannotHoldIsRefused)
+{
+    const QString euro = QStringLiteral("\u20ac");
+    for (const TFindOptions button : {TFindOptions(frReplace), TFindOptions(frReplaceAll)}) {
+        TcwEdit* editor = Doc("caf\xe9 au lait, caf\xe9");
+        Select(editor, 0, 4);
+        status.clear();
+        beeps = 0;
+        editor->Replace(QStringLiteral("caf\u00e9"), euro, frDown | button);
+        EXPECT_EQ(Text(editor), "caf\xe9 au lait, caf\xe9");
+        EXPECT_FALSE(editor->memText->Modified());
+        EXPECT_EQ(Status().toStdString(), "Can't replace with '\u20ac': the document cannot hold it.");
+        EXPECT_EQ(beeps, 1);
+
+        // What Latin-1 holds is replaced as ever.
+        editor->Replace(QStringLiteral("CAF\u00c9"), QStringLiteral("th\u00e9"), frDown | button);
+        EXPECT_EQ(Text(editor).substr(0, 4), "th\xe9 ");
+    }
+}
