@@ -53,6 +53,8 @@ public:
     // UTF-8 document, Latin-1 in an 8-bit one, which is how the control shows
     // its bytes. A character beyond Latin-1 becomes '?' there and clears exact.
     std::string ToBytes(const QString& text, bool& exact) const;
+    // Whether every character of text has its own bytes in this document.
+    bool CanHold(const QString& text) const;
 
     // The first occurrence of text lying wholly in [start, end). Whole words
     // and exact matches are Scintilla's; when the case does not matter every
@@ -110,6 +112,10 @@ public:
     void LoadView(std::string_view bytes, std::vector<int>& continued);
     static constexpr std::size_t MaxViewLine = 4096;
 
+    // Pastes the clipboard's text; one the document cannot hold is refused
+    // with the beep.
+    void paste() override;
+
 signals:
     // Every change of the caret or the selection, typing included.
     void SelectionChange();
@@ -122,6 +128,9 @@ signals:
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    bool canInsertFromMimeData(const QMimeData* source) const override;
 
 private:
     void NotifySelection(int updated);

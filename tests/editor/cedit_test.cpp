@@ -6,6 +6,8 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QInputMethodEvent>
+#include <QTest>
 
 #include <csignal>
 #include <sys/resource.h>
@@ -280,4 +282,38 @@ TEST_F(Editor, CaretIsRememberedOnSelectionChanges)
     editor->memText->SetSel(3, 2);
     Settle();
     EXPECT_EQ(editor->SavedCaret, 3);
+}
+
+// An 8-bit document holds Latin-1 only: a character beyond it, typed,
+// composed or pasted, is refused with the beep, never stored as another.
+TEST_F(Editor, An8BitTextRefusesCharactersItCannotHold)
+{
+    const auto type = [](TcwEdit* editor, const QString& text) {
+        QTest::sendKeyEvent(QTest::Click, editor->memText->viewport(),
+                            static_cast<Qt::Key>(text[0].toUpper().unicode()), text, Qt::NoModifier);
+    };
+    Put(Path("latin.txt"), "caf\xe9");
+    TcwEdit* latin = Open(Path("latin.txt"));
+    ASSERT_FALSE(latin->memText->isUtf8());
+    latin->memText->SetSel(4, 0);
+    type(latin, QStringLiteral("\u20ac"));
+    QInputMethodEvent composed;
+    composed.setCommitString(QStringLiteral("\u0153"));
+    QApplication::sendEvent(latin->memText, &composed);
+    QApplication::clipboard()->setText(QStringLiteral("x\u20acy"));
+    latin->doPaste();
+    QTest::keyClick(latin->memText->viewport(), Qt::Key_Insert, Qt::ShiftModifier);
+    EXPECT_EQ(Text(latin), "caf\xe9");
+    EXPECT_FALSE(latin->memText->Modified());
+    EXPECT_EQ(beeps, 4);
+
+    type(latin, QStringLiteral("\u00e8"));
+    QApplication::clipboard()->setText(QStringLiteral("\u00e0!"));
+    latin->doPaste();
+    EXPECT_EQ(Text(latin), "caf\xe9\xe8\xe0!");
+
+    TcwEdit* unicode = NewEditor(dtText);
+    type(unicode, QStringLiteral("\u20ac"));
+    EXPECT_EQ(Text(unicode), "\xe2\x82\xac");
+    EXPECT_EQ(beeps, 4);
 }

@@ -165,6 +165,63 @@ TEST_F(Commands, ShortcutsRunTheFramesCommands)
     EXPECT_EQ(std::string(editor->memText->Bytes()), "one two");
 }
 
+// While an Edit command is enabled its key runs it, once; while it is
+// disabled the key reaches the text, which does its own operation: the
+// clipboard as it is now, the control's undo, the next word for Ctrl+Del.
+TEST_F(Commands, EditKeysRunTheEnabledCommandOrReachTheText)
+{
+    struct Case {
+        const char* item;
+        Qt::Key key;
+        bool enabled;
+        int selStart, selLength;
+        const char* text;
+        const char* clipboard;
+    };
+    // The text "one two!" in two undo steps; the clipboard holds "new ".
+    const Case cases[] = {
+        {"mnuEditUndo", Qt::Key_Z, true, 8, 0, "one two", "new "},
+        {"mnuEditUndo", Qt::Key_Z, false, 8, 0, "one two", "new "},
+        {"mnuEditCut", Qt::Key_X, true, 0, 4, "two!", "one "},
+        {"mnuEditCut", Qt::Key_X, false, 0, 4, "two!", "one "},
+        {"mnuEditCopy", Qt::Key_C, true, 0, 3, "one two!", "one"},
+        {"mnuEditCopy", Qt::Key_C, false, 0, 3, "one two!", "one"},
+        {"mnuEditPaste", Qt::Key_V, true, 0, 0, "new one two!", "new "},
+        {"mnuEditPaste", Qt::Key_V, false, 0, 0, "new one two!", "new "},
+        {"mnuEditDelete", Qt::Key_Delete, true, 0, 4, "two!", "new "},
+        {"mnuEditDelete", Qt::Key_Delete, false, 0, 0, "two!", "new "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.item) + (c.enabled ? " enabled" : " disabled"));
+        TcwEdit* editor = NewEditor(dtText);
+        Type(editor, "one two");
+        editor->memText->ReplaceSel("!");
+        QApplication::clipboard()->setText("new ");
+        editor->memText->SetSel(c.selStart, c.selLength);
+        Settle();
+        Item(c.item)->setEnabled(c.enabled);
+        int ran = 0;
+        QObject::connect(Item(c.item), &QAction::triggered, editor, [&ran] { ++ran; });
+        QTest::keyClick(editor->memText->viewport(), c.key, Qt::ControlModifier);
+        EXPECT_EQ(Text(editor), c.text);
+        EXPECT_EQ(QApplication::clipboard()->text().toStdString(), c.clipboard);
+        EXPECT_EQ(ran, c.enabled ? 1 : 0);
+        editor->memText->SetModified(false);
+        editor->close();
+    }
+}
+
+// An Alt+letter that no menu takes types nothing.
+TEST_F(Commands, AltLettersTypeNothing)
+{
+    TcwEdit* editor = NewEditor(dtText);
+    Type(editor, "long");
+    editor->memText->SetSel(2, 0);
+    for (Qt::Key key : {Qt::Key_S, Qt::Key_X, Qt::Key_Q})
+        QTest::keyClick(editor->memText->viewport(), key, Qt::AltModifier);
+    EXPECT_EQ(Text(editor), "long");
+}
+
 TEST_F(Commands, OpenDoc)
 {
     Put(Path("a.java"), "class A {}\n");
