@@ -2,6 +2,9 @@
 #include "fmain.h"
 
 #include "cedit.h"
+#include "cmdline.h"
+#include "exceptions.h"
+#include "format.h"
 #include "launch.h"
 #include "msgdialogs.h"
 #include "registry.h"
@@ -23,6 +26,18 @@ bool ProgramExists(std::string name)
         name.pop_back();
 #endif
     return FileExists(name);
+}
+
+// The program that the command starts: its first word by the Windows rules,
+// quotes removed, once the file's place is filled; empty when it cannot be.
+std::string CommandProgram(const std::string& command)
+{
+    try {
+        const std::vector<std::string> words = SplitCommandLine(Format(command, ""));
+        return words.empty() ? std::string() : words.front();
+    } catch (const EConvertError&) {
+        return {};
+    }
 }
 
 } // namespace
@@ -48,9 +63,13 @@ bool TfrmMain::FindBrowser()
     if (placeholder != std::string::npos)
         BrowserCommand[placeholder + 1] = 's';
     browserTakesFile_ = commandRead && placeholder != std::string::npos;
-    // Everything before the placeholder but the blank that separates it.
+    // Everything before the placeholder but the blank that separates it. Most
+    // associations put options or quotes in between: then the program is the
+    // command's first word.
     BrowserExe = placeholder != std::string::npos && placeholder >= 2 ? BrowserCommand.substr(0, placeholder - 1)
                                                                        : std::string();
+    if (!ProgramExists(BrowserExe))
+        BrowserExe = placeholder != std::string::npos ? CommandProgram(BrowserCommand) : std::string();
     if (!ProgramExists(BrowserExe))
         BrowserExe.clear();
     return true;

@@ -84,6 +84,21 @@ protected:
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         ASSERT_EQ(current(), on);
     }
+    // Makes a desktop entry with the Exec line exec the default for HTML,
+    // under a name of its own, so the change shows as a new class name.
+    void Associate(const std::string& id, const std::string& exec)
+    {
+        Put((desktop.apps / (id + ".desktop")).string(),
+            "[Desktop Entry]\nType=Application\nName=Browser\nExec=" + exec + "\n");
+        Put((desktop.apps / "mimeapps.list").string(), "[Default Applications]\ntext/html=" + id + ".desktop\n");
+        const auto current = [&id] {
+            const std::optional<TRegValue> cls = desktop.source->Value(".html", "");
+            return cls && cls->Data == id + ".desktop" + '\0';
+        };
+        for (int i = 0; i < 200 && !current(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        ASSERT_TRUE(current());
+    }
     // The editor's own registry file, with the open command for .html given there.
     static void OpenCommand(const std::string& command, bool withCommandKey = true)
     {
@@ -191,4 +206,59 @@ TEST_F(Browser, ACommandWithoutAPlaceForTheFileStartsNothing)
     EXPECT_TRUE(asked.empty());
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_FALSE(fs::exists(Path("args")));
+}
+
+// Associations put options, quotes or a launcher between the program and the
+// file: the button then follows the command's program, and the browser gets
+// every argument of the command.
+TEST_F(Browser, CommandsWithArgumentsBeforeTheFileEnableTheButton)
+{
+    fs::create_directories(dir / "Program Files" / "Browser");
+    const std::string program = Script(Path("Program Files/Browser/browser"));
+    OpenCommand("\"" + program + "\" -osint -url \"%1\"");
+    Restart();
+    EXPECT_EQ(BrowserExe, program);
+    SavedDocument("page.html");
+    EXPECT_TRUE(Button("cmdBrowser")->isEnabled());
+    Button("cmdBrowser")->click();
+    EXPECT_EQ(Recorded(), "-osint\n-url\n" + Path("page.html") + "\n");
+
+    // The step before the program is kept where it names a file.
+    OpenCommand(program + " %1");
+    ASSERT_TRUE(frame->FindBrowser());
+    EXPECT_EQ(BrowserExe, program) << "not the first word, which ends at the blank";
+}
+
+TEST_F(Browser, DesktopEntriesKeepTheirArgumentsAndLaunchers)
+{
+    Script(desktop.browser);
+    const std::string flatpak = Script((desktop.root / "bin" / "flatpak").string());
+    const std::string hint = (desktop.apps / "zjenv.desktop").string();
+    struct Case {
+        std::string id, exec, program, args;
+    };
+    const Case cases[] = {
+        {"zjenv", "env BAMF_DESKTOP_FILE_HINT=" + hint + " zjbrowser %u", "env", "\n"},
+        {"zjflatpak", "flatpak run --branch=stable --command=zjbrowser org.example.Browser @@u %u @@", flatpak,
+         "run\n--branch=stable\n--command=zjbrowser\norg.example.Browser\n@@u\n\n@@\n"},
+        {"zjwindow", "zjbrowser --new-window %u", desktop.browser, "--new-window\n\n"},
+    };
+    SavedDocument("page.html");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.exec);
+        Associate(c.id, c.exec);
+        ASSERT_TRUE(frame->FindBrowser());
+        frame->UpdateMenuItems();
+        if (c.program == "env")
+            EXPECT_EQ(fs::path(BrowserExe).filename().string(), "env");
+        else
+            EXPECT_EQ(BrowserExe, c.program);
+        EXPECT_TRUE(Button("cmdBrowser")->isEnabled());
+        fs::remove(Path("args"));
+        frame->cmdBrowserClick();
+        // Each blank line of the expected arguments stands for the file.
+        std::string args = c.args;
+        args.insert(args.find("\n\n") + 1, Path("page.html"));
+        EXPECT_EQ(Recorded(), args);
+    }
 }
