@@ -15,6 +15,7 @@
 #include <set>
 
 using namespace zj;
+using namespace std::string_literals;
 
 namespace {
 
@@ -101,7 +102,7 @@ TEST_F(Text, ColoursFollowTheKindAtOnce)
 // Load, colour everything, save: the bytes are those read, with CR LF breaks.
 TEST_F(Text, EveryLexerLeavesTheBytesAsTheyWere)
 {
-    const std::string mixed("<p>\0nul\r\nlatin\xe9\xff\x80\r\"str{\n/* x */ class A {\r\n\t<b>&amp;\n", 58);
+    const std::string mixed = "<p>\0nul\r\nlatin\xe9\xff\x80\r\"str{\n/* x */ class A {\r\n\t<b>&amp;\n"s;
     const std::string utf8 = "caf\xc3\xa9 { \"\xe2\x82\xac\" }\n<i>na\xc3\xafve</i>\r\n";
     for (const std::string& original : {mixed, utf8}) {
         for (const char* name : {"a.java", "a.html", "a.txt", "a"}) {
