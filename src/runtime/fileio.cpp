@@ -2,7 +2,9 @@
 
 #include "exceptions.h"
 #include "sysutils.h"
+#include "textconv.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -40,6 +42,41 @@ namespace {
     throw EWriteError("Failed to Save Stream");
 }
 
+// The bytes a save writes: the data as they are, or with their line breaks
+// made CR LF a piece at a time.
+class TSaveText {
+public:
+    TSaveText(std::string_view data, TLineBreaks breaks)
+        : data_(data), size_(breaks == TLineBreaks::CrLf ? CrLfSize(data) : data.size())
+    {
+    }
+
+    std::size_t Size() const { return size_; }
+
+    // Hands the bytes to write in order; false as soon as write fails.
+    template <class Write>
+    bool WriteWith(Write write) const
+    {
+        // Every lone CR or LF adds a byte: the same size means nothing to change.
+        if (size_ == data_.size())
+            return write(data_);
+        constexpr std::size_t PieceSize = 1 << 20;
+        TCrLfConverter converter;
+        std::string piece;
+        for (std::size_t at = 0; at < data_.size(); at += PieceSize) {
+            piece.clear();
+            converter.Append(data_.substr(at, PieceSize), piece);
+            if (!write(std::string_view(piece)))
+                return false;
+        }
+        return true;
+    }
+
+private:
+    std::string_view data_;
+    std::size_t size_;
+};
+
 } // namespace
 
 #ifndef _WIN32
@@ -70,11 +107,17 @@ bool KeepOwnerAndGroup(int fd, const struct stat& target)
            && (own.st_gid == target.st_gid || ::fchown(fd, -1, target.st_gid) == 0);
 }
 
+// Every byte of the text, or false.
+bool WriteTo(int fd, const TSaveText& text)
+{
+    return text.WriteWith([fd](std::string_view piece) { return WriteAll(fd, piece); });
+}
+
 // Writes over the file itself. Its old content stays in a journal until the
 // new content is on disk, and the space is secured before the first byte
 // changes, so that a full disk or a kill cannot leave it torn.
 void WriteInPlace(const std::string& fileName, const std::string& target, const struct stat& st,
-                  std::string_view data)
+                  const TSaveText& text)
 {
     FileDescriptor fd(
         RetryOnEintr([&] { return ::open(target.c_str(), O_RDWR | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC); }));
@@ -85,8 +128,8 @@ void WriteInPlace(const std::string& fileName, const std::string& target, const 
     SaveJournal journal;
     if (!journal.Begin(target, fd.get(), now))
         RaiseWriteError();
-    const off_t size = static_cast<off_t>(data.size());
-    if ((size <= now.st_size || ::posix_fallocate(fd.get(), 0, size) == 0) && WriteAll(fd.get(), data)
+    const off_t size = static_cast<off_t>(text.Size());
+    if ((size <= now.st_size || ::posix_fallocate(fd.get(), 0, size) == 0) && WriteTo(fd.get(), text)
         && ::ftruncate(fd.get(), size) == 0 && ::fsync(fd.get()) == 0) {
         journal.Commit();
         return;
@@ -98,24 +141,65 @@ void WriteInPlace(const std::string& fileName, const std::string& target, const 
 
 } // namespace
 
-int ReadRegularFile(const std::string& fileName, std::string& data)
+namespace {
+
+// Opens a file to read it, only when it is a regular file: 0, or the errno
+// value that says why not.
+int OpenRegularFile(const std::string& fileName, FileDescriptor& fd, struct stat& st)
 {
     RecoverInterruptedSaves();
     // Not blocking, so that a FIFO cannot hold the open.
-    FileDescriptor fd(RetryOnEintr([&] { return ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC); }));
-    struct stat st {};
+    fd = FileDescriptor(RetryOnEintr([&] { return ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC); }));
     if (!fd.valid() || ::fstat(fd.get(), &st) != 0)
         return errno;
     if (!S_ISREG(st.st_mode))
         return S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    return 0;
+}
+
+} // namespace
+
+int ReadRegularFile(const std::string& fileName, std::string& data)
+{
+    FileDescriptor fd;
+    struct stat st {};
+    if (int error = OpenRegularFile(fileName, fd, st))
+        return error;
     data.clear();
     if (!ReadAll(fd.get(), data, static_cast<std::size_t>(st.st_size)))
         return errno ? errno : EIO;
     return 0;
 }
 
-void WriteFileSafely(const std::string& fileName, std::string_view data)
+void ReadFileChunks(const std::string& fileName, std::size_t chunkSize,
+                    const std::function<void(std::string_view)>& take)
 {
+    FileDescriptor fd;
+    struct stat st {};
+    if (OpenRegularFile(fileName, fd, st) != 0)
+        RaiseOpenError(fileName);
+    std::string buffer(std::max<std::size_t>(chunkSize, 1), '\0');
+    for (;;) {
+        std::size_t filled = 0;
+        while (filled < buffer.size()) {
+            const ssize_t n =
+                RetryOnEintr([&] { return ::read(fd.get(), buffer.data() + filled, buffer.size() - filled); });
+            if (n < 0)
+                RaiseOpenError(fileName);
+            if (n == 0)
+                break;
+            filled += static_cast<std::size_t>(n);
+        }
+        if (filled > 0)
+            take(std::string_view(buffer.data(), filled));
+        if (filled < buffer.size())
+            return;
+    }
+}
+
+void WriteFileSafely(const std::string& fileName, std::string_view data, TLineBreaks breaks)
+{
+    const TSaveText text(data, breaks);
     RecoverInterruptedSaves();
     const std::string target = ResolveTarget(fileName);
     struct stat st {};
@@ -133,12 +217,12 @@ void WriteFileSafely(const std::string& fileName, std::string_view data)
     RemoveLeftovers(folder);
     // A new file would split the file from its other names.
     if (exists && st.st_nlink > 1)
-        return WriteInPlace(fileName, target, st, data);
+        return WriteInPlace(fileName, target, st, text);
     std::string temporary = TemporaryPattern(folder);
     int raw = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (raw < 0) {
         if (exists && (errno == EACCES || errno == EPERM))
-            return WriteInPlace(fileName, target, st, data);
+            return WriteInPlace(fileName, target, st, text);
         RaiseCreateError(fileName);
     }
     FileDescriptor fd(raw);
@@ -150,7 +234,7 @@ void WriteFileSafely(const std::string& fileName, std::string_view data)
         if (!KeepOwnerAndGroup(fd.get(), st)) {
             fd.close();
             discard();
-            return WriteInPlace(fileName, target, st, data);
+            return WriteInPlace(fileName, target, st, text);
         }
         mode = st.st_mode & 07777;
     } else {
@@ -158,7 +242,7 @@ void WriteFileSafely(const std::string& fileName, std::string_view data)
         ::umask(mask);
         mode = 0666 & ~mask;
     }
-    if (!WriteAll(fd.get(), data) || ::fchmod(fd.get(), mode) != 0 || ::fsync(fd.get()) != 0 || !fd.close()) {
+    if (!WriteTo(fd.get(), text) || ::fchmod(fd.get(), mode) != 0 || ::fsync(fd.get()) != 0 || !fd.close()) {
         discard();
         RaiseWriteError();
     }
@@ -172,7 +256,11 @@ void WriteFileSafely(const std::string& fileName, std::string_view data)
 
 #else // _WIN32
 
-int ReadRegularFile(const std::string& fileName, std::string& data)
+namespace {
+
+// Opens a file to read it, only when it is a regular file: 0, or the errno
+// value that says why not.
+int OpenRegularFile(const std::string& fileName, std::ifstream& in)
 {
     std::error_code ec;
     fs::path path = fs::u8path(fileName);
@@ -181,11 +269,38 @@ int ReadRegularFile(const std::string& fileName, std::string& data)
         return ENOENT;
     if (!fs::is_regular_file(status))
         return fs::is_directory(status) ? EISDIR : EINVAL;
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return EACCES;
+    in.open(path, std::ios::binary);
+    return in ? 0 : EACCES;
+}
+
+} // namespace
+
+int ReadRegularFile(const std::string& fileName, std::string& data)
+{
+    std::ifstream in;
+    if (int error = OpenRegularFile(fileName, in))
+        return error;
     data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     return in.bad() ? EIO : 0;
+}
+
+void ReadFileChunks(const std::string& fileName, std::size_t chunkSize,
+                    const std::function<void(std::string_view)>& take)
+{
+    std::ifstream in;
+    if (OpenRegularFile(fileName, in) != 0)
+        RaiseOpenError(fileName);
+    std::string buffer(std::max<std::size_t>(chunkSize, 1), '\0');
+    for (;;) {
+        in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+        const auto filled = static_cast<std::size_t>(in.gcount());
+        if (in.bad())
+            RaiseOpenError(fileName);
+        if (filled > 0)
+            take(std::string_view(buffer.data(), filled));
+        if (filled < buffer.size())
+            return;
+    }
 }
 
 std::vector<std::string> RecoverInterruptedSaves()
@@ -193,8 +308,9 @@ std::vector<std::string> RecoverInterruptedSaves()
     return {};
 }
 
-void WriteFileSafely(const std::string& fileName, std::string_view data)
+void WriteFileSafely(const std::string& fileName, std::string_view data, TLineBreaks breaks)
 {
+    const TSaveText text(data, breaks);
     fs::path target = fs::u8path(fileName);
     std::error_code ec;
     if (fs::is_directory(target, ec))
@@ -205,7 +321,9 @@ void WriteFileSafely(const std::string& fileName, std::string_view data)
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
         if (!out)
             RaiseCreateError(fileName);
-        out.write(data.data(), static_cast<std::streamsize>(data.size()));
+        text.WriteWith([&out](std::string_view piece) {
+            return static_cast<bool>(out.write(piece.data(), static_cast<std::streamsize>(piece.size())));
+        });
         out.flush();
         if (!out) {
             out.close();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,9 +13,25 @@ namespace zj {
 // for ever, a device never end).
 std::string ReadFileBytes(const std::string& fileName);
 
-// The same without raising: 0, or the errno value that says why the file was
-// not read (EISDIR for a folder, EINVAL for any other special file).
+// Reads the file a piece at a time, so that a large file is never held
+// whole: hands every piece, in order, to take. Every piece but the last is
+// chunkSize bytes long; an empty file gives none. Opens only what
+// ReadFileBytes opens and raises the same EFOpenError when the file cannot
+// be opened or a read fails (after the pieces read before it).
+void ReadFileChunks(const std::string& fileName, std::size_t chunkSize,
+                    const std::function<void(std::string_view)>& take);
+
+// ReadFileBytes without raising: 0, or the errno value that says why the file
+// was not read (EISDIR for a folder, EINVAL for any other special file).
 int ReadRegularFile(const std::string& fileName, std::string& data);
+
+// How a save writes the line breaks of its bytes.
+enum class TLineBreaks {
+    Keep,
+    // Every line break (CR LF, a lone CR, a lone LF) becomes CR LF, converted
+    // a piece at a time on the way to the file, never in a copy of the whole.
+    CrLf,
+};
 
 // Replaces the file's content with data so that a failure never destroys the
 // old file: the bytes go to a temporary file beside the target, every write is
@@ -27,7 +45,7 @@ int ReadRegularFile(const std::string& fileName, std::string& data);
 // created or is not a regular file, EWriteError "Failed to Save Stream" when
 // writing it fails (naming where the old content is kept when it could not be
 // put back).
-void WriteFileSafely(const std::string& fileName, std::string_view data);
+void WriteFileSafely(const std::string& fileName, std::string_view data, TLineBreaks breaks = TLineBreaks::Keep);
 
 // Puts back the old content of every file whose save in place ended half way
 // (the saving process was killed, or could not put the old content back), and

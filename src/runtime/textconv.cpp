@@ -5,32 +5,99 @@
 
 namespace zj {
 
+namespace {
+
+// The first CR or LF in [p, end), or end. Eight bytes at a time: almost every
+// byte of a text is neither.
+const char* FindBreak(const char* p, const char* end)
+{
+    constexpr std::uint64_t Ones = 0x0101010101010101ull;
+    constexpr std::uint64_t Highs = 0x8080808080808080ull;
+    while (end - p >= 8) {
+        std::uint64_t block;
+        std::memcpy(&block, p, 8);
+        const std::uint64_t cr = block ^ (Ones * '\r');
+        const std::uint64_t lf = block ^ (Ones * '\n');
+        // Nonzero exactly when cr or lf has a zero byte.
+        if ((((cr - Ones) & ~cr) | ((lf - Ones) & ~lf)) & Highs)
+            break;
+        p += 8;
+    }
+    while (p < end && *p != '\r' && *p != '\n')
+        ++p;
+    return p;
+}
+
+} // namespace
+
+template <class Emit>
+void TCrLfConverter::Scan(std::string_view piece, Emit emit)
+{
+    const char* p = piece.data();
+    const char* const end = p + piece.size();
+    if (p == end)
+        return;
+    if (afterCr_ && *p == '\n')
+        ++p;
+    afterCr_ = false;
+    while (p < end) {
+        // A run without breaks, then the break that ends it.
+        const char* run = p;
+        p = FindBreak(p, end);
+        const bool lineBreak = p < end;
+        emit(std::string_view(run, static_cast<std::size_t>(p - run)), lineBreak);
+        if (!lineBreak)
+            break;
+        if (*p == '\r' && p + 1 < end && p[1] == '\n')
+            ++p;
+        else if (*p == '\r' && p + 1 == end)
+            afterCr_ = true;
+        ++p;
+    }
+}
+
+void TCrLfConverter::Append(std::string_view piece, std::string& out)
+{
+    Scan(piece, [&out](std::string_view run, bool lineBreak) {
+        out.append(run);
+        if (lineBreak)
+            out.append("\r\n", 2);
+    });
+}
+
+std::size_t TCrLfConverter::Measure(std::string_view piece)
+{
+    std::size_t size = 0;
+    Scan(piece, [&size](std::string_view run, bool lineBreak) { size += run.size() + (lineBreak ? 2 : 0); });
+    return size;
+}
+
 std::string ToCrLf(std::string_view text)
 {
     std::string out;
     out.reserve(text.size() + text.size() / 32 + 16);
-    const char* p = text.data();
-    const char* end = p + text.size();
-    while (p < end) {
-        // Copy the run up to the next CR or LF in one go.
-        const char* run = p;
-        while (p < end && *p != '\r' && *p != '\n')
-            ++p;
-        out.append(run, p);
-        if (p == end)
-            break;
-        if (*p == '\r' && p + 1 < end && p[1] == '\n')
-            ++p;
-        ++p;
-        out.append("\r\n", 2);
-    }
+    TCrLfConverter().Append(text, out);
     return out;
 }
 
-bool IsValidUtf8(std::string_view text)
+std::size_t CrLfSize(std::string_view text)
 {
-    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-    const auto* end = p + text.size();
+    return TCrLfConverter().Measure(text);
+}
+
+namespace {
+
+// The length of the character that starts with this byte: 0 for a byte that
+// starts none (a continuation byte, or one no well-formed text holds).
+int Utf8Length(unsigned char lead)
+{
+    return lead < 0x80 ? 1 : lead < 0xC2 ? 0 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead <= 0xF4 ? 4 : 0;
+}
+
+// Checks [p, end) and moves p past what it checked: to end, or to the start
+// of a character that end cuts short. False on a malformed character.
+bool CheckUtf8(const unsigned char*& p, const unsigned char* end)
+{
     while (p < end) {
         // ASCII runs dominate source files: test eight bytes at a time.
         while (end - p >= 8) {
@@ -42,38 +109,60 @@ bool IsValidUtf8(std::string_view text)
         }
         if (p == end)
             break;
-        unsigned char c = *p;
-        if (c < 0x80) {
+        const int length = Utf8Length(*p);
+        if (length == 0)
+            return false;
+        if (length == 1) {
             ++p;
             continue;
         }
-        int more;
-        std::uint32_t cp;
-        if (c >= 0xC2 && c <= 0xDF) {
-            more = 1;
-            cp = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            more = 2;
-            cp = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            more = 3;
-            cp = c & 0x07;
-        } else {
-            return false;
-        }
-        if (end - p <= more)
-            return false;
-        for (int i = 1; i <= more; ++i) {
+        if (end - p < length)
+            return true;
+        std::uint32_t cp = *p & (0x7F >> length);
+        for (int i = 1; i < length; ++i) {
             if ((p[i] & 0xC0) != 0x80)
                 return false;
             cp = (cp << 6) | (p[i] & 0x3F);
         }
-        if ((more == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF)))
-            || (more == 3 && (cp < 0x10000 || cp > 0x10FFFF)))
+        if ((length == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF)))
+            || (length == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
             return false;
-        p += more + 1;
+        p += length;
     }
     return true;
+}
+
+} // namespace
+
+bool IsValidUtf8(std::string_view text)
+{
+    TUtf8Checker checker;
+    checker.Add(text);
+    return checker.Valid();
+}
+
+void TUtf8Checker::Add(std::string_view piece)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(piece.data());
+    const auto* const end = p + piece.size();
+    if (!valid_)
+        return;
+    if (pendingLength_ > 0) {
+        const int length = Utf8Length(pending_[0]);
+        while (pendingLength_ < length && p < end)
+            pending_[pendingLength_++] = *p++;
+        if (pendingLength_ < length)
+            return;
+        const unsigned char* whole = pending_;
+        pendingLength_ = 0;
+        valid_ = CheckUtf8(whole, pending_ + length);
+        if (!valid_)
+            return;
+    }
+    valid_ = CheckUtf8(p, end);
+    pendingLength_ = valid_ ? static_cast<int>(end - p) : 0;
+    for (int i = 0; i < pendingLength_; ++i)
+        pending_[i] = p[i];
 }
 
 } // namespace zj

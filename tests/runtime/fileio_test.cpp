@@ -134,6 +134,7 @@ TEST_F(FileIo, UnreadableFilesRaiseOpenError)
     }
     // Opens, then fails on the first read.
     EXPECT_THROW(ReadFileBytes("/proc/self/mem"), EFOpenError);
+    EXPECT_THROW(ReadFileChunks("/proc/self/mem", 4, [](std::string_view) {}), EFOpenError);
     Put(Path("locked.txt"), "secret");
     ::chmod(Path("locked.txt").c_str(), 0);
     EXPECT_TRUE(AsUnprivileged([&] {
@@ -297,6 +298,9 @@ TEST_F(FileIo, AFileWithSeveralNamesStaysOneFile)
     fs::create_hard_link(dir / "a.txt", dir / "b.txt");
     WriteFileSafely(Path("a.txt"), "new content");
     EXPECT_EQ(Get(Path("b.txt")), "new content");
+    // Written in place, the file takes the converted size.
+    WriteFileSafely(Path("a.txt"), "a\nb\r", TLineBreaks::CrLf);
+    EXPECT_EQ(Get(Path("b.txt")), "a\r\nb\r\n");
     EXPECT_EQ(fs::hard_link_count(dir / "a.txt"), 2u);
     EXPECT_EQ(EntryCount(), 2);
     EXPECT_TRUE(CacheEntries().empty());
@@ -366,6 +370,12 @@ TEST_F(FileIo, OnlyRegularFilesAreReadOrSaved)
         try {
             ReadFileBytes(name);
             ADD_FAILURE() << "read " << name;
+        } catch (const EFOpenError& e) {
+            EXPECT_EQ(e.Message(), "Cannot open file " + name);
+        }
+        try {
+            ReadFileChunks(name, 4, [](std::string_view) {});
+            ADD_FAILURE() << "read in pieces " << name;
         } catch (const EFOpenError& e) {
             EXPECT_EQ(e.Message(), "Cannot open file " + name);
         }

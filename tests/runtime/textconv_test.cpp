@@ -25,3 +25,38 @@ TEST(IsValidUtf8, AcceptsWellFormedOnly)
     EXPECT_FALSE(IsValidUtf8("abcdefgh\xc3"));     // cut short
     EXPECT_FALSE(IsValidUtf8("\xf4\x90\x80\x80")); // beyond U+10FFFF
 }
+
+// A text converted and checked piece by piece must give what the whole gives,
+// wherever the pieces end: inside a CR LF or a character, after a lone CR,
+// beside a NUL.
+TEST(TextInPieces, EveryPieceSizeAgreesWithTheWhole)
+{
+    const std::string texts[] = {
+        "a\r\nb\rc\nd\r",
+        "\r\r\n\n\r",
+        "caf\xc3\xa9 \xe2\x82\xac\r\n\xf0\x9f\x98\x80x",
+        std::string("nul\0\r\n\0\r", 9),
+        "\xe2\x82" "A\r", // a character cut short by an ASCII byte
+        "ok\xc3",         // and by the end
+        "caf\xe9\r\n",    // Latin-1
+        "\xed\xa0\x80",   // a surrogate
+    };
+    for (const std::string& text : texts)
+        for (std::size_t size = 1; size <= text.size(); ++size) {
+            TCrLfConverter converter;
+            TCrLfConverter measure;
+            TUtf8Checker checker;
+            std::string converted;
+            std::size_t measured = 0;
+            for (std::size_t at = 0; at < text.size(); at += size) {
+                const std::string_view piece = std::string_view(text).substr(at, size);
+                converter.Append(piece, converted);
+                measured += measure.Measure(piece);
+                checker.Add(piece);
+            }
+            EXPECT_EQ(converted, ToCrLf(text)) << "pieces of " << size;
+            EXPECT_EQ(measured, converted.size()) << "pieces of " << size;
+            EXPECT_EQ(checker.Valid(), IsValidUtf8(text)) << "pieces of " << size;
+        }
+    EXPECT_EQ(CrLfSize("a\nb\r\nc\r"), 9u);
+}
