@@ -8,7 +8,6 @@
 #include "richedit.h"
 #include "richprint.h"
 #include "sysutils.h"
-#include "textconv.h"
 
 #include <QCloseEvent>
 #include <QFrame>
@@ -83,21 +82,20 @@ void TcwEdit::LoadFile(const std::string& fileName)
 {
     if (!FileExists(fileName))
         return;
-    std::string bytes;
+    TIdentity before = identity_;
+    // The kind first, so that the text arrives under it.
+    SetIdentity({fileName, false, host_.DocTypeList().GetDocType(ExtractFileExt(fileName)),
+                 FileNameToQt(ExtractFileName(fileName))});
     try {
-        bytes = ReadFileBytes(fileName);
+        memText->LoadFromFile(fileName);
     } catch (...) {
         // Nameless and untitled, so no later Save can overwrite the file
         // that could not be read.
-        TIdentity identity = identity_;
-        identity.FileName.clear();
-        identity.Untitled = true;
-        SetIdentity(std::move(identity));
+        before.FileName.clear();
+        before.Untitled = true;
+        SetIdentity(std::move(before));
         throw;
     }
-    SetIdentity({fileName, false, host_.DocTypeList().GetDocType(ExtractFileExt(fileName)),
-                 FileNameToQt(ExtractFileName(fileName))});
-    memText->LoadBytes(ToCrLf(bytes));
     memText->SetModified(false);
     memText->setReadOnly(host_.OpenReadOnly());
     host_.UpdateMenuItems();
@@ -105,7 +103,9 @@ void TcwEdit::LoadFile(const std::string& fileName)
 
 void TcwEdit::WriteText(const std::string& fileName)
 {
-    WriteFileSafely(fileName, ToCrLf(memText->Bytes()));
+    // Straight from the control's own block; the breaks are made CR LF on
+    // the way to the file.
+    WriteFileSafely(fileName, memText->Bytes(), TLineBreaks::CrLf);
 }
 
 bool TcwEdit::Save()

@@ -1,7 +1,5 @@
 #include "richedit.h"
 
-#include "textconv.h"
-
 #include <Qsci/qscicommand.h>
 #include <Qsci/qscicommandset.h>
 
@@ -93,24 +91,6 @@ std::string_view TRichEdit::Bytes()
 {
     const auto* text = static_cast<const char*>(SendScintillaPtrResult(SCI_GETCHARACTERPOINTER));
     return {text, static_cast<std::size_t>(Length())};
-}
-
-void TRichEdit::LoadBytes(std::string_view bytes)
-{
-    const bool wasReadOnly = isReadOnly();
-    setReadOnly(false);
-    setUtf8(IsValidUtf8(bytes));
-    SendScintilla(SCI_SETUNDOCOLLECTION, 0L);
-    SendScintilla(SCI_CLEARALL);
-    SendScintilla(SCI_APPENDTEXT, static_cast<uintptr_t>(bytes.size()), bytes.data());
-    // Before the caret moves: that lays out the first line, which a change
-    // of the styles would make Scintilla lay out again.
-    ShowSyntax();
-    SendScintilla(SCI_SETUNDOCOLLECTION, 1L);
-    SendScintilla(SCI_EMPTYUNDOBUFFER);
-    SendScintilla(SCI_GOTOPOS, 0L);
-    SetModified(false);
-    setReadOnly(wasReadOnly);
 }
 
 int TRichEdit::Length() const

@@ -5,6 +5,7 @@
 
 #include <Qsci/qsciscintilla.h>
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,6 +33,13 @@ public:
     // UTF-8 when it is valid UTF-8, else as 8-bit text. Leaves the text
     // unmodified, with nothing to undo and the caret at the start.
     void LoadBytes(std::string_view bytes);
+    // The same with a file's bytes, every line break made CR LF. The file is
+    // read chunkSize bytes at a time, so it is never held whole beside the
+    // text; whether it is valid UTF-8 is decided over the whole file. Raises
+    // EFOpenError "Cannot open file %s": a file that cannot be read leaves
+    // the text as it was, one whose reading fails half way leaves it empty.
+    void LoadFromFile(const std::string& fileName, std::size_t chunkSize = LoadChunkSize);
+    static constexpr std::size_t LoadChunkSize = 1 << 20;
 
     int Length() const;
     // Lines of the text, an empty last line not counted: 0 exactly when the
@@ -152,6 +160,10 @@ private:
     void InitMarks();
     void UpdateMarginWidths(bool fontChanged);
     void FollowHighlight();
+    // The steps around every load; BeginLoad returns whether the text was
+    // read-only, for EndLoad.
+    bool BeginLoad(std::size_t size);
+    void EndLoad(bool wasReadOnly);
 
     // Scintilla can only clear its modified state; a type change sets it.
     bool forcedModified_ = false;

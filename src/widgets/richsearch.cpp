@@ -319,32 +319,41 @@ void TRichEdit::ReplaceRanges(const std::vector<TFound>& ranges, std::string_vie
         return;
     // Occurrences close together become one change, which costs far less than
     // many small ones; one far from the rest stays a change of its own, so
-    // the text between is not copied. Changes run from the end of the text
-    // back, so no position moves before it is used.
+    // the text between is not copied, and a change stops growing at MaxChange
+    // bytes, so no change copies much of the text. Changes run from the end of
+    // the text back, so no position moves before it is used, and each is made
+    // just before it is applied.
     constexpr int MergeGap = 256;
-    struct TChange {
-        int Start;
-        int End;
-        std::string Text;
-    };
-    std::vector<TChange> changes;
-    const std::string_view current = Bytes();
-    for (const TFound& range : ranges) {
-        if (changes.empty() || range.Start - changes.back().End > MergeGap) {
-            changes.push_back({range.Start, range.Start, {}});
-        }
-        TChange& change = changes.back();
-        change.Text.append(current.substr(static_cast<std::size_t>(change.End),
-                                          static_cast<std::size_t>(range.Start - change.End)));
-        change.Text.append(text);
-        change.End = range.End;
+    constexpr int MaxChange = 1 << 16;
+    // The first and one past the last of the ranges of each change.
+    std::vector<std::pair<std::size_t, std::size_t>> changes;
+    for (std::size_t i = 0; i < ranges.size(); ++i) {
+        if (changes.empty() || ranges[i].Start - ranges[i - 1].End > MergeGap
+            || ranges[i].End - ranges[changes.back().first].Start > MaxChange)
+            changes.emplace_back(i, i);
+        changes.back().second = i + 1;
     }
     QWidget* view = viewport();
     const bool updates = view->updatesEnabled();
     view->setUpdatesEnabled(false);
+    std::string original;
+    std::string change;
     for (auto it = changes.rbegin(); it != changes.rend(); ++it) {
-        SendScintilla(SCI_SETTARGETRANGE, static_cast<unsigned long>(it->Start), static_cast<long>(it->End));
-        SendScintilla(SCI_REPLACETARGET, static_cast<uintptr_t>(it->Text.size()), it->Text.data());
+        const int start = ranges[it->first].Start;
+        const int end = ranges[it->second - 1].End;
+        // Copied out without asking for the text as one block, which would
+        // move Scintilla's gap to the end of the text each time.
+        original.resize(static_cast<std::size_t>(end - start) + 1);
+        SendScintilla(SCI_GETTEXTRANGE, static_cast<long>(start), static_cast<long>(end), original.data());
+        change.clear();
+        for (std::size_t i = it->first; i < it->second; ++i) {
+            if (i > it->first)
+                change.append(original, static_cast<std::size_t>(ranges[i - 1].End - start),
+                              static_cast<std::size_t>(ranges[i].Start - ranges[i - 1].End));
+            change.append(text);
+        }
+        SendScintilla(SCI_SETTARGETRANGE, static_cast<unsigned long>(start), static_cast<long>(end));
+        SendScintilla(SCI_REPLACETARGET, static_cast<uintptr_t>(change.size()), change.data());
     }
     view->setUpdatesEnabled(updates);
 }

@@ -76,4 +76,15 @@ TEST(RichSearch, ReplaceRangesNearAndFar)
     EXPECT_EQ(std::string(edit.Bytes()), "xyz xyz" + far + "xyz");
     edit.ReplaceRanges(edit.FindAll("xyz", 0, edit.Length(), false, true), "");
     EXPECT_EQ(std::string(edit.Bytes()), " " + far);
+
+    // Close occurrences over far more than one change takes.
+    std::string dense;
+    std::string expected;
+    for (int i = 0; i < 50000; ++i) {
+        dense += "ab " + std::to_string(i % 7);
+        expected += "xyz " + std::to_string(i % 7);
+    }
+    edit.LoadBytes(dense + far + dense);
+    edit.ReplaceRanges(edit.FindAll("ab", 0, edit.Length(), false, true), "xyz");
+    EXPECT_EQ(std::string(edit.Bytes()), expected + far + expected);
 }

@@ -1,0 +1,86 @@
+// Loading a whole text into the control, from bytes or from a file. The file
+// is read a piece at a time, so that a large file is never held beside the
+// text the control holds.
+#include "richedit.h"
+
+#include "fileio.h"
+#include "textconv.h"
+
+namespace zj {
+
+namespace {
+
+// Room the control keeps after a loaded text, so that the first save (which
+// asks for the text as one block) and the first keystrokes do not make it
+// move the whole text into a larger block.
+constexpr std::size_t LoadSlack = 1 << 16;
+
+} // namespace
+
+bool TRichEdit::BeginLoad(std::size_t size)
+{
+    const bool wasReadOnly = isReadOnly();
+    setReadOnly(false);
+    SendScintilla(SCI_SETUNDOCOLLECTION, 0L);
+    SendScintilla(SCI_CLEARALL);
+    // One block of the final size: a block that grows as the text arrives is
+    // copied each time it grows, the text held twice for that moment.
+    SendScintilla(SCI_ALLOCATE, static_cast<unsigned long>(size + LoadSlack));
+    return wasReadOnly;
+}
+
+void TRichEdit::EndLoad(bool wasReadOnly)
+{
+    // A text with a huge line stays plain, whatever its kind.
+    ShowSyntax();
+    SendScintilla(SCI_SETUNDOCOLLECTION, 1L);
+    SendScintilla(SCI_EMPTYUNDOBUFFER);
+    // The caret and the view at the start without scrolling to the caret,
+    // which lays out its whole line: the first paint does that once, after
+    // the document's kind and colours are known (a line of megabytes takes
+    // seconds).
+    SendScintilla(SCI_SETEMPTYSELECTION, 0UL);
+    SendScintilla(SCI_SETXOFFSET, 0UL);
+    SetModified(false);
+    setReadOnly(wasReadOnly);
+}
+
+void TRichEdit::LoadBytes(std::string_view bytes)
+{
+    setUtf8(IsValidUtf8(bytes));
+    const bool wasReadOnly = BeginLoad(bytes.size());
+    SendScintilla(SCI_APPENDTEXT, static_cast<uintptr_t>(bytes.size()), bytes.data());
+    EndLoad(wasReadOnly);
+}
+
+void TRichEdit::LoadFromFile(const std::string& fileName, std::size_t chunkSize)
+{
+    // A first reading measures the text for BeginLoad, and fails, when the
+    // file cannot be read, before the text is touched.
+    TCrLfConverter measure;
+    std::size_t size = 0;
+    ReadFileChunks(fileName, chunkSize, [&](std::string_view piece) { size += measure.Measure(piece); });
+
+    const bool wasReadOnly = BeginLoad(size);
+    TCrLfConverter converter;
+    TUtf8Checker utf8;
+    std::string converted;
+    try {
+        ReadFileChunks(fileName, chunkSize, [&](std::string_view piece) {
+            utf8.Add(piece);
+            converted.clear();
+            converter.Append(piece, converted);
+            SendScintilla(SCI_APPENDTEXT, static_cast<uintptr_t>(converted.size()), converted.data());
+        });
+    } catch (...) {
+        // Half a file is no document.
+        SendScintilla(SCI_CLEARALL);
+        EndLoad(wasReadOnly);
+        throw;
+    }
+    // Decided by the bytes shown, before anything is painted.
+    setUtf8(utf8.Valid());
+    EndLoad(wasReadOnly);
+}
+
+} // namespace zj
