@@ -48,6 +48,7 @@ TRichEdit::TRichEdit(QWidget* parent) : QsciScintilla(parent)
     // from the start of the text; nothing here needs them.
     SendScintilla(SCI_SETMODEVENTMASK, 0UL);
     connect(this, &QsciScintillaBase::SCN_UPDATEUI, this, &TRichEdit::NotifySelection);
+    connect(this, &QsciScintillaBase::SCN_STYLENEEDED, this, &TRichEdit::MarkStyled);
     InitMarks();
     // These keys belong to the frame's menu commands, which also check
     // whether they are enabled; Ctrl+Del there deletes the selection.
@@ -68,6 +69,19 @@ void TRichEdit::NotifySelection(int updated)
 {
     if (updated & (SC_UPDATE_SELECTION | SC_UPDATE_CONTENT))
         emit SelectionChange();
+}
+
+void TRichEdit::MarkStyled(int position)
+{
+    // Without a lexer nothing styles the text, so Scintilla would ask again
+    // at every paint and check each shown line against its laid-out copy:
+    // the whole of a line of megabytes, every time the caret blinks. The
+    // text has its one style; say it is styled.
+    if (lexer())
+        return;
+    const long styled = SendScintilla(SCI_GETENDSTYLED);
+    SendScintilla(SCI_STARTSTYLING, static_cast<unsigned long>(styled));
+    SendScintilla(SCI_SETSTYLING, static_cast<unsigned long>(position - styled), 0L);
 }
 
 void TRichEdit::mousePressEvent(QMouseEvent* event)

@@ -160,6 +160,7 @@ private:
     void InitMarks();
     void UpdateMarginWidths(bool fontChanged);
     void FollowHighlight();
+    void MarkStyled(int position);
     // The steps around every load; BeginLoad returns whether the text was
     // read-only, for EndLoad.
     bool BeginLoad(std::size_t size);
