@@ -1,5 +1,6 @@
-// Load and save of a 50 MB Java file through a real editor window, each with
-// the Java colours (a .java file) and without (the same bytes as .txt).
+// Load and save of a large Java file through a real editor window, each with
+// the Java colours (a .java file) and without (the same bytes as .txt); beside
+// the load's time, the peak resident size of the same load.
 #include "cedit.h"
 #include "fmain.h"
 #include "richedit.h"
@@ -10,6 +11,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -22,8 +24,8 @@ namespace {
 
 constexpr std::size_t FileSize = 50u << 20;
 
-// A Java-like text of about FileSize bytes with the given line break.
-std::string JavaText(const char* lineBreak)
+// A Java-like text of about size bytes with the given line break.
+std::string JavaText(const char* lineBreak, std::size_t size = FileSize)
 {
     const std::string lines[] = {
         "public class Sample extends Base implements Runnable {",
@@ -33,17 +35,36 @@ std::string JavaText(const char* lineBreak)
         "",
     };
     std::string text;
-    text.reserve(FileSize + 256);
-    for (std::size_t i = 0; text.size() < FileSize; ++i)
+    text.reserve(size + 256);
+    for (std::size_t i = 0; text.size() < size; ++i)
         text.append(lines[i % 5]).append(lineBreak);
     return text;
 }
 
-std::string WriteSample(const char* name, const char* lineBreak)
+std::string WriteSample(const char* name, const char* lineBreak, std::size_t size = FileSize)
 {
     auto path = std::filesystem::temp_directory_path() / (std::to_string(::getpid()) + name);
-    std::ofstream(path, std::ios::binary) << JavaText(lineBreak);
+    std::ofstream(path, std::ios::binary) << JavaText(lineBreak, size);
     return path.string();
+}
+
+// The resident size in kilobytes of a process that only opens the file:
+// before the load and at its peak (loadpeak).
+struct TPeak {
+    long Empty = -1;
+    long Peak = -1;
+};
+
+TPeak LoadPeak(const std::string& path)
+{
+    TPeak peak;
+    const std::string command = std::string(LOAD_PEAK) + " '" + path + "'";
+    if (FILE* child = ::popen(command.c_str(), "r")) {
+        if (std::fscanf(child, "%ld %ld", &peak.Empty, &peak.Peak) != 2)
+            peak = {};
+        ::pclose(child);
+    }
+    return peak;
 }
 
 struct Fixture {
@@ -51,12 +72,14 @@ struct Fixture {
     std::unique_ptr<TfrmMain> frame;
 };
 
+// The load as the Open command runs it, the first page painted. The counters
+// are the peak of the same load alone in a process: the empty program, the
+// peak, and the peak above the empty program in file sizes.
 void LoadFile(benchmark::State& state, const char* lineBreak, const char* name = "_load.java")
 {
     Fixture fixture;
-    // Shown, so the time includes laying out and painting the first page.
     fixture.frame->show();
-    const std::string path = WriteSample(name, lineBreak);
+    const std::string path = WriteSample(name, lineBreak, static_cast<std::size_t>(state.range(0)) << 20);
     for (auto _ : state) {
         // Opened as Open does: a visible child window of the frame.
         TcwEdit* editor = fixture.frame->OpenFile(path);
@@ -67,7 +90,14 @@ void LoadFile(benchmark::State& state, const char* lineBreak, const char* name =
         delete editor;
         state.ResumeTiming();
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * std::filesystem::file_size(path)));
+    const double fileMB = static_cast<double>(std::filesystem::file_size(path)) / (1 << 20);
+    state.SetBytesProcessed(static_cast<int64_t>(static_cast<double>(state.iterations()) * fileMB * (1 << 20)));
+    const TPeak peak = LoadPeak(path);
+    if (peak.Peak < 0)
+        state.SkipWithError("loadpeak failed");
+    state.counters["empty_MB"] = static_cast<double>(peak.Empty) / 1024;
+    state.counters["peak_MB"] = static_cast<double>(peak.Peak) / 1024;
+    state.counters["x_file"] = static_cast<double>(peak.Peak - peak.Empty) / 1024 / fileMB;
     std::filesystem::remove(path);
 }
 
@@ -224,9 +254,9 @@ BENCHMARK(BM_KeystrokeIn50MB)->Unit(benchmark::kMicrosecond)->Iterations(2000);
 BENCHMARK(BM_KeystrokeIn50MBPlain)->Unit(benchmark::kMicrosecond)->Iterations(2000);
 BENCHMARK(BM_KeystrokeIn50MBWithoutLineNumbers)->Unit(benchmark::kMicrosecond)->Iterations(2000);
 BENCHMARK(BM_UpdateMenuItemsIn50MB)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_LoadFileCrLf)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(BM_LoadFileCrLfPlain)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(BM_LoadFileLf)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_LoadFileCrLf)->Arg(50)->Arg(200)->ArgName("MB")->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_LoadFileCrLfPlain)->Arg(50)->ArgName("MB")->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_LoadFileLf)->Arg(50)->Arg(200)->ArgName("MB")->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_Save)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_SavePlain)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_ScrollToEndAndBack)->Unit(benchmark::kMillisecond)->Iterations(2);

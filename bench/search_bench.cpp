@@ -75,8 +75,9 @@ struct Fixture {
     explicit Fixture(bool nonAscii) : frame(std::make_unique<TfrmMain>())
     {
         frame->show();
-        editor = new TcwEdit(*frame);
-        editor->LoadFile(SamplePath(nonAscii));
+        // Opened as the Open command does, so it is the window the frame's
+        // search works in.
+        editor = frame->OpenFile(SamplePath(nonAscii));
         QApplication::processEvents();
     }
     std::unique_ptr<TfrmMain> frame;
@@ -124,6 +125,8 @@ void BM_ReplaceAll(benchmark::State& state)
     std::size_t replaced = 0;
     for (std::size_t at = result.find("klass"); at != std::string_view::npos; at = result.find("klass", at + 5))
         ++replaced;
+    if (replaced == 0)
+        state.SkipWithError("nothing replaced");
     state.counters["replaced"] = static_cast<double>(replaced);
     state.counters["sed_ms"] = sed * 1000;
     state.counters["x_sed"] = total / static_cast<double>(state.iterations()) / sed;

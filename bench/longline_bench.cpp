@@ -1,0 +1,150 @@
+// A document of one very long line, as minified markup and generated code
+// are: opening it, a keystroke at its end, a repaint of the unchanged view
+// (as the caret's blinking asks), and Replace All beside the same bytes in
+// short lines.
+#include "cedit.h"
+#include "finddialogs.h"
+#include "fmain.h"
+#include "richedit.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <unistd.h>
+
+using namespace zj;
+
+namespace {
+
+// About size bytes of minified markup, its numbers all different. With
+// shortLines a line break takes the place of a blank every 100 bytes or so.
+std::string Markup(std::size_t size, bool shortLines)
+{
+    std::string text;
+    text.reserve(size + 256);
+    std::size_t lineStart = 0;
+    for (unsigned i = 0; text.size() < size; ++i) {
+        const std::string n = std::to_string(i * 7919u % 1000000u);
+        text += "<div class=\"item c" + std::to_string(i % 37) + "\"><a href=\"/p?id=" + n + "\">Item " + n
+                + "</a></div>";
+        if (shortLines)
+            for (std::size_t at = text.find(' ', lineStart + 100); at != std::string::npos;
+                 at = text.find(' ', lineStart + 100)) {
+                text[at] = '\n';
+                lineStart = at + 1;
+            }
+    }
+    return text;
+}
+
+std::string WriteSample(const char* name, std::size_t size, bool shortLines = false)
+{
+    auto path = std::filesystem::temp_directory_path() / (std::to_string(::getpid()) + name);
+    std::ofstream(path, std::ios::binary) << Markup(size, shortLines);
+    return path.string();
+}
+
+std::size_t Megabytes(const benchmark::State& state)
+{
+    return static_cast<std::size_t>(state.range(0)) << 20;
+}
+
+struct Fixture {
+    Fixture() : frame(std::make_unique<TfrmMain>()) { frame->show(); }
+    // Opened as the Open command does, the first page painted.
+    TcwEdit* Open(const std::string& path)
+    {
+        TcwEdit* editor = frame->OpenFile(path);
+        QApplication::processEvents();
+        editor->memText->repaint();
+        return editor;
+    }
+    std::unique_ptr<TfrmMain> frame;
+};
+
+void BM_OpenOneLine(benchmark::State& state)
+{
+    Fixture fixture;
+    const std::string path = WriteSample("_oneline.html", Megabytes(state));
+    for (auto _ : state) {
+        TcwEdit* editor = fixture.Open(path);
+        benchmark::DoNotOptimize(editor->memText->Length());
+        state.PauseTiming();
+        delete editor;
+        state.ResumeTiming();
+    }
+    std::filesystem::remove(path);
+}
+
+// A character typed at the end of the line, the screen updated.
+void BM_KeystrokeAtEndOfOneLine(benchmark::State& state)
+{
+    Fixture fixture;
+    const std::string path = WriteSample("_keyline.html", Megabytes(state));
+    TcwEdit* editor = fixture.Open(path);
+    editor->memText->setFocus();
+    editor->memText->SetSel(editor->memText->Length(), 0);
+    QApplication::processEvents();
+    editor->memText->repaint();
+    for (auto _ : state) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+        QApplication::sendEvent(editor->memText, &press);
+        QApplication::processEvents();
+        editor->memText->repaint();
+    }
+    delete editor;
+    std::filesystem::remove(path);
+}
+
+// The view repainted with nothing changed.
+void BM_RepaintOneLine(benchmark::State& state)
+{
+    Fixture fixture;
+    const std::string path = WriteSample("_paintline.html", Megabytes(state));
+    TcwEdit* editor = fixture.Open(path);
+    for (auto _ : state)
+        editor->memText->viewport()->repaint();
+    delete editor;
+    std::filesystem::remove(path);
+}
+
+// Replace All of "item" with "entry" in 20 MB, in one line or in lines of
+// about 100 bytes, the repaint that follows included.
+void BM_ReplaceAll20MB(benchmark::State& state)
+{
+    Fixture fixture;
+    const bool shortLines = state.range(0) != 0;
+    const std::string path = WriteSample("_replace.html", 20u << 20, shortLines);
+    TcwEdit* editor = fixture.Open(path);
+    const std::string original(editor->memText->Bytes());
+    fixture.frame->dlgReplace->SetFindText("item");
+    fixture.frame->dlgReplace->SetReplaceText("entry");
+    fixture.frame->dlgReplace->Options = frDown | frDisableUpDown | frReplaceAll;
+    for (auto _ : state) {
+        state.PauseTiming();
+        editor->memText->LoadBytes(original);
+        QApplication::processEvents();
+        editor->memText->repaint();
+        state.ResumeTiming();
+        fixture.frame->dlgReplaceReplace();
+        QApplication::processEvents();
+        editor->memText->repaint();
+    }
+    if (editor->memText->Length() == static_cast<int>(original.size()))
+        state.SkipWithError("nothing replaced");
+    delete editor;
+    std::filesystem::remove(path);
+}
+
+} // namespace
+
+BENCHMARK(BM_OpenOneLine)->Arg(1)->Arg(20)->ArgName("MB")->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_KeystrokeAtEndOfOneLine)->Arg(1)->Arg(20)->ArgName("MB")->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_RepaintOneLine)->Arg(1)->Arg(20)->ArgName("MB")->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(BM_ReplaceAll20MB)->Arg(0)->Arg(1)->ArgName("shortLines")->Unit(benchmark::kMillisecond)->Iterations(2);
