@@ -8,7 +8,7 @@ build=${1:?build folder}
 seconds=${2:-60}
 here=$(cd "$(dirname "$0")" && pwd)
 mkdir -p "$build/findings"
-for target in regfile format cmdline; do
+for target in regfile format cmdline textconv; do
   corpus="$build/corpus/$target"
   mkdir -p "$corpus"
   log="$build/$target.log"
