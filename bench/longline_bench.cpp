@@ -1,7 +1,7 @@
 // A document of one very long line, as minified markup and generated code
 // are: opening it, a keystroke at its end, a repaint of the unchanged view
 // (as the caret's blinking asks), and Replace All beside the same bytes in
-// short lines.
+// short lines. Each as a text file and as an HTML page, which may be coloured.
 #include "cedit.h"
 #include "finddialogs.h"
 #include "fmain.h"
@@ -43,9 +43,12 @@ std::string Markup(std::size_t size, bool shortLines)
     return text;
 }
 
-std::string WriteSample(const char* name, std::size_t size, bool shortLines = false)
+// The sample as a page (.html) when the benchmark's second argument says so,
+// else as a text file.
+std::string WriteSample(const benchmark::State& state, const char* name, std::size_t size, bool shortLines = false)
 {
-    auto path = std::filesystem::temp_directory_path() / (std::to_string(::getpid()) + name);
+    auto path = std::filesystem::temp_directory_path()
+                / (std::to_string(::getpid()) + name + (state.range(1) ? ".html" : ".txt"));
     std::ofstream(path, std::ios::binary) << Markup(size, shortLines);
     return path.string();
 }
@@ -71,7 +74,7 @@ struct Fixture {
 void BM_OpenOneLine(benchmark::State& state)
 {
     Fixture fixture;
-    const std::string path = WriteSample("_oneline.html", Megabytes(state));
+    const std::string path = WriteSample(state, "_oneline", Megabytes(state));
     for (auto _ : state) {
         TcwEdit* editor = fixture.Open(path);
         benchmark::DoNotOptimize(editor->memText->Length());
@@ -86,7 +89,7 @@ void BM_OpenOneLine(benchmark::State& state)
 void BM_KeystrokeAtEndOfOneLine(benchmark::State& state)
 {
     Fixture fixture;
-    const std::string path = WriteSample("_keyline.html", Megabytes(state));
+    const std::string path = WriteSample(state, "_keyline", Megabytes(state));
     TcwEdit* editor = fixture.Open(path);
     editor->memText->setFocus();
     editor->memText->SetSel(editor->memText->Length(), 0);
@@ -106,7 +109,7 @@ void BM_KeystrokeAtEndOfOneLine(benchmark::State& state)
 void BM_RepaintOneLine(benchmark::State& state)
 {
     Fixture fixture;
-    const std::string path = WriteSample("_paintline.html", Megabytes(state));
+    const std::string path = WriteSample(state, "_paintline", Megabytes(state));
     TcwEdit* editor = fixture.Open(path);
     for (auto _ : state)
         editor->memText->viewport()->repaint();
@@ -120,7 +123,7 @@ void BM_ReplaceAll20MB(benchmark::State& state)
 {
     Fixture fixture;
     const bool shortLines = state.range(0) != 0;
-    const std::string path = WriteSample("_replace.html", 20u << 20, shortLines);
+    const std::string path = WriteSample(state, "_replace", 20u << 20, shortLines);
     TcwEdit* editor = fixture.Open(path);
     const std::string original(editor->memText->Bytes());
     fixture.frame->dlgReplace->SetFindText("item");
@@ -144,7 +147,23 @@ void BM_ReplaceAll20MB(benchmark::State& state)
 
 } // namespace
 
-BENCHMARK(BM_OpenOneLine)->Arg(1)->Arg(20)->ArgName("MB")->Unit(benchmark::kMillisecond)->Iterations(2);
-BENCHMARK(BM_KeystrokeAtEndOfOneLine)->Arg(1)->Arg(20)->ArgName("MB")->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK(BM_RepaintOneLine)->Arg(1)->Arg(20)->ArgName("MB")->Unit(benchmark::kMillisecond)->Iterations(10);
-BENCHMARK(BM_ReplaceAll20MB)->Arg(0)->Arg(1)->ArgName("shortLines")->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_OpenOneLine)
+    ->ArgsProduct({{1, 20}, {0, 1}})
+    ->ArgNames({"MB", "html"})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(2);
+BENCHMARK(BM_KeystrokeAtEndOfOneLine)
+    ->ArgsProduct({{1, 20}, {0, 1}})
+    ->ArgNames({"MB", "html"})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+BENCHMARK(BM_RepaintOneLine)
+    ->ArgsProduct({{1, 20}, {0, 1}})
+    ->ArgNames({"MB", "html"})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10);
+BENCHMARK(BM_ReplaceAll20MB)
+    ->ArgsProduct({{0, 1}, {0, 1}})
+    ->ArgNames({"shortLines", "html"})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(2);
