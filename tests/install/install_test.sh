@@ -51,8 +51,9 @@ start)
   settings="$XDG_CONFIG_HOME/zorvane-java-editor/registry.reg"
   "$tree/bin/zjedit" >"$work/output" 2>&1 &
   pid=$!
+  # The settings are written value by value: wait for the last of them.
   for _ in $(seq 600); do
-    [ -s "$settings" ] && break
+    grep -qx '"FontSize"=dword:00000008' "$settings" 2>/dev/null && break
     kill -0 "$pid" 2>/dev/null || break
     sleep 0.1
   done
