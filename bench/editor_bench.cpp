@@ -177,62 +177,6 @@ void ScrollToEndAndBack(benchmark::State& state, const char* name)
 void BM_ScrollToEndAndBack(benchmark::State& state) { ScrollToEndAndBack(state, "_scroll.java"); }
 void BM_ScrollToEndAndBackPlain(benchmark::State& state) { ScrollToEndAndBack(state, "_scroll.txt"); }
 
-// A minified page of about size bytes, all on one line.
-std::string WriteOneLinePage(const char* name, std::size_t size)
-{
-    const std::string piece = "<div class=\"c\"><a href=\"#x\">link &amp; more</a><script>var a = 1; // c</script>"
-                              "<style>p { color: red; }</style></div>";
-    std::string text;
-    text.reserve(size + piece.size());
-    while (text.size() < size)
-        text += piece;
-    const auto path = std::filesystem::temp_directory_path() / (std::to_string(::getpid()) + name);
-    std::ofstream(path, std::ios::binary) << text;
-    return path.string();
-}
-
-// 20 MB on one line, loaded until its first page is painted.
-void LoadSingleLine(benchmark::State& state, const char* name)
-{
-    Fixture fixture;
-    fixture.frame->show();
-    const std::string path = WriteOneLinePage(name, 20u << 20);
-    for (auto _ : state) {
-        TcwEdit* editor = fixture.frame->OpenFile(path);
-        QApplication::processEvents();
-        editor->memText->repaint();
-        state.PauseTiming();
-        delete editor;
-        state.ResumeTiming();
-    }
-    std::filesystem::remove(path);
-}
-
-void BM_LoadSingleLine20MB(benchmark::State& state) { LoadSingleLine(state, "_line.html"); }
-void BM_LoadSingleLine20MBPlain(benchmark::State& state) { LoadSingleLine(state, "_line.txt"); }
-
-// A keystroke at the end of a 1 MB line: Scintilla styles a changed line
-// from its start.
-void KeystrokeInLongLine(benchmark::State& state, const char* name)
-{
-    Fixture fixture;
-    fixture.frame->show();
-    const std::string path = WriteOneLinePage(name, 1u << 20);
-    TcwEdit* editor = fixture.frame->OpenFile(path);
-    editor->memText->SetSel(editor->memText->Length(), 0);
-    QApplication::processEvents();
-    for (auto _ : state) {
-        QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
-        QApplication::sendEvent(editor->memText, &press);
-        QApplication::processEvents();
-    }
-    delete editor;
-    std::filesystem::remove(path);
-}
-
-void BM_KeystrokeIn1MBLine(benchmark::State& state) { KeystrokeInLongLine(state, "_longkeys.html"); }
-void BM_KeystrokeIn1MBLinePlain(benchmark::State& state) { KeystrokeInLongLine(state, "_longkeys.txt"); }
-
 void BM_UpdateMenuItemsIn50MB(benchmark::State& state)
 {
     Fixture fixture;
@@ -261,7 +205,3 @@ BENCHMARK(BM_Save)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_SavePlain)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_ScrollToEndAndBack)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_ScrollToEndAndBackPlain)->Unit(benchmark::kMillisecond)->Iterations(2);
-BENCHMARK(BM_KeystrokeIn1MBLine)->Unit(benchmark::kMillisecond)->Iterations(20);
-BENCHMARK(BM_KeystrokeIn1MBLinePlain)->Unit(benchmark::kMillisecond)->Iterations(20);
-BENCHMARK(BM_LoadSingleLine20MB)->Unit(benchmark::kMillisecond)->Iterations(1);
-BENCHMARK(BM_LoadSingleLine20MBPlain)->Unit(benchmark::kMillisecond)->Iterations(1);
