@@ -1,14 +1,36 @@
 #include "application.h"
 #include "classesroot_gio.h"
 #include "derrors.h"
+#include "filedialogs.h"
 #include "fileio.h"
 #include "fmain.h"
 #include "formresources.h"
+#include "msgdialogs.h"
 #include "process.h"
 
 #include <QIcon>
+#include <QTimer>
 
 #include <memory>
+
+namespace {
+
+// Told once the event that came upon it is done, so that no box opens in the
+// middle of a load or a save.
+void TellOfInterruptedSave(const zj::TInterruptedSave& save)
+{
+    QTimer::singleShot(0, qApp, [save] {
+        const QString name = zj::FileNameToQt(save.FileName);
+        zj::ShowWarningBox(
+            save.KeptIn.empty()
+                ? QStringLiteral("The save of %1 was cut short; its old content has been put back.").arg(name)
+                : QStringLiteral("The save of %1 was cut short, and its old content was not put back because "
+                                 "%2. It is kept in %3.")
+                      .arg(name, QString::fromStdString(save.Reason), zj::FileNameToQt(save.KeptIn)));
+    });
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -26,7 +48,9 @@ int main(int argc, char** argv)
     // Off Windows the .html association is the desktop's.
     zj::SetClassesRootSource(zj::DesktopClassesRoot());
 #endif
-    // A save that a crash or a kill cut short gets its old content back.
+    // A save that a crash or a kill cut short gets its old content back, here
+    // or when a file is next read or saved, and the user hears of it.
+    zj::SetInterruptedSaveNotice(TellOfInterruptedSave);
     zj::RecoverInterruptedSaves();
     // The command line is not read: a file named there is not opened.
     auto frame = std::make_unique<zj::TfrmMain>();

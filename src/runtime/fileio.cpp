@@ -113,6 +113,15 @@ bool WriteTo(int fd, const TSaveText& text)
     return text.WriteWith([fd](std::string_view piece) { return WriteAll(fd, piece); });
 }
 
+// Every byte of the text in whole pages but the last, at the descriptor's
+// offset.
+bool WriteInPages(int fd, const TSaveText& text)
+{
+    TPageRuns runs;
+    const TPageRuns::TTake write = [fd](std::string_view run) { return WriteAll(fd, run); };
+    return text.WriteWith([&](std::string_view piece) { return runs.Add(piece, write); }) && runs.Finish(write);
+}
+
 // Writes over the file itself. Its old content stays in a journal until the
 // new content is on disk, and the space is secured before the first byte
 // changes, so that a full disk or a kill cannot leave it torn.
@@ -125,11 +134,19 @@ void WriteInPlace(const std::string& fileName, const std::string& target, const 
     if (!fd.valid() || ::fstat(fd.get(), &now) != 0 || !S_ISREG(now.st_mode) || now.st_dev != st.st_dev
         || now.st_ino != st.st_ino)
         RaiseCreateError(fileName);
+    // What every page will hold, so that a later recovery can tell the file
+    // this save left from one written since.
+    TPageHashes next;
+    text.WriteWith([&next](std::string_view piece) {
+        next.Add(piece);
+        return true;
+    });
+    next.Finish();
     SaveJournal journal;
-    if (!journal.Begin(target, fd.get(), now))
+    if (!journal.Begin(target, fd.get(), now, text.Size(), next.Pages()))
         RaiseWriteError();
     const off_t size = static_cast<off_t>(text.Size());
-    if ((size <= now.st_size || ::posix_fallocate(fd.get(), 0, size) == 0) && WriteTo(fd.get(), text)
+    if ((size <= now.st_size || ::posix_fallocate(fd.get(), 0, size) == 0) && WriteInPages(fd.get(), text)
         && ::ftruncate(fd.get(), size) == 0 && ::fsync(fd.get()) == 0) {
         journal.Commit();
         return;
@@ -218,6 +235,7 @@ void WriteFileSafely(const std::string& fileName, std::string_view data, TLineBr
     // A new file would split the file from its other names.
     if (exists && st.st_nlink > 1)
         return WriteInPlace(fileName, target, st, text);
+    const TTemporaryNote note(folder);
     std::string temporary = TemporaryPattern(folder);
     int raw = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (raw < 0) {
@@ -303,11 +321,6 @@ void ReadFileChunks(const std::string& fileName, std::size_t chunkSize,
     }
 }
 
-std::vector<std::string> RecoverInterruptedSaves()
-{
-    return {};
-}
-
 void WriteFileSafely(const std::string& fileName, std::string_view data, TLineBreaks breaks)
 {
     const TSaveText text(data, breaks);
@@ -339,6 +352,29 @@ void WriteFileSafely(const std::string& fileName, std::string_view data, TLineBr
 }
 
 #endif
+
+namespace {
+std::function<void(const TInterruptedSave&)> interruptedSaveNotice;
+}
+
+void SetInterruptedSaveNotice(std::function<void(const TInterruptedSave&)> notice)
+{
+    interruptedSaveNotice = std::move(notice);
+}
+
+std::vector<TInterruptedSave> RecoverInterruptedSaves()
+{
+#ifdef _WIN32
+    // Windows saves by rename only: there is no journal to recover.
+    std::vector<TInterruptedSave> found;
+#else
+    std::vector<TInterruptedSave> found = RecoverJournals();
+#endif
+    if (interruptedSaveNotice)
+        for (const TInterruptedSave& save : found)
+            interruptedSaveNotice(save);
+    return found;
+}
 
 std::string ReadFileBytes(const std::string& fileName)
 {

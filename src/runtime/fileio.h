@@ -47,10 +47,25 @@ enum class TLineBreaks {
 // put back).
 void WriteFileSafely(const std::string& fileName, std::string_view data, TLineBreaks breaks = TLineBreaks::Keep);
 
-// Puts back the old content of every file whose save in place ended half way
-// (the saving process was killed, or could not put the old content back), and
-// returns the names of those files. Reading and saving a file run it first;
-// the program also runs it at start-up. Never raises for file-system errors.
-std::vector<std::string> RecoverInterruptedSaves();
+// A save in place that ended half way (the saving process was killed, or
+// could not put the old content back), as a later reading, save or start
+// found it.
+struct TInterruptedSave {
+    std::string FileName;
+    // Empty when the old content was put back. Otherwise where it is kept,
+    // and why it was not put back: the file is no longer as the save left it,
+    // or the copy is not whole. The file itself is then not touched.
+    std::string KeptIn;
+    std::string Reason;
+};
+
+// Deals with every save in place that ended half way, returns them, and tells
+// the notice of each. The old content is put back only when the file is
+// exactly as that save left it and the copy is whole. Only the journals of
+// the running user, in a folder of the user's own, are read. Reading and
+// saving a file run it first; the program also runs it at start-up. Never
+// raises for file-system errors.
+std::vector<TInterruptedSave> RecoverInterruptedSaves();
+void SetInterruptedSaveNotice(std::function<void(const TInterruptedSave&)> notice);
 
 } // namespace zj

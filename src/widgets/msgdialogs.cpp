@@ -63,7 +63,9 @@ public:
         setWindowTitle(request.Caption);
         setModal(true);
         auto* icon = new QLabel;
-        auto pixmap = request.IsError ? QStyle::SP_MessageBoxCritical : QStyle::SP_MessageBoxQuestion;
+        auto pixmap = request.IsError     ? QStyle::SP_MessageBoxCritical
+                      : request.IsWarning ? QStyle::SP_MessageBoxWarning
+                                          : QStyle::SP_MessageBoxQuestion;
         icon->setPixmap(style()->standardIcon(pixmap).pixmap(32, 32));
         icon->setAlignment(Qt::AlignTop);
         auto* text = new QLabel(request.Text);
@@ -142,16 +144,31 @@ TModalResult MessageDlg(const QString& text, const std::vector<TMsgDlgBtn>& butt
     return Ask(request);
 }
 
-void ShowErrorBox(const QString& message)
+namespace {
+
+void Tell(const QString& text, bool error)
 {
     TMessageRequest request;
     request.Caption = ApplicationTitle();
-    request.Text = message + QLatin1Char('.');
-    request.IsError = true;
+    request.Text = text;
+    request.IsError = error;
+    request.IsWarning = !error;
     request.Buttons = {TMsgDlgBtn::mbOK};
     request.DefaultButton = TMsgDlgBtn::mbOK;
     request.EscapeButton = TMsgDlgBtn::mbOK;
     Ask(request);
+}
+
+} // namespace
+
+void ShowErrorBox(const QString& message)
+{
+    Tell(message + QLatin1Char('.'), true);
+}
+
+void ShowWarningBox(const QString& text)
+{
+    Tell(text, false);
 }
 
 void DefaultBeep()

@@ -17,6 +17,7 @@ struct TMessageRequest {
     QString Caption;
     QString Text;
     bool IsError = false;
+    bool IsWarning = false;
     std::vector<TMsgDlgBtn> Buttons; // in the order shown
     TMsgDlgBtn DefaultButton = TMsgDlgBtn::mbOK;
     TMsgDlgBtn EscapeButton = TMsgDlgBtn::mbCancel;
@@ -31,6 +32,10 @@ TModalResult MessageDlg(const QString& text, const std::vector<TMsgDlgBtn>& butt
 // The standard error box: the message and a period, captioned with the
 // program's title, error icon, OK.
 void ShowErrorBox(const QString& message);
+
+// A box that tells of something the user did not ask about: the text,
+// captioned with the program's title, warning icon, OK.
+void ShowWarningBox(const QString& text);
 
 void DefaultBeep();
 
