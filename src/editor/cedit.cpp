@@ -119,17 +119,22 @@ bool TcwEdit::Save()
 
 bool TcwEdit::SaveAs()
 {
-    const std::optional<std::string> chosen = host_.AskSaveName(DocType());
-    if (!chosen)
-        return false;
-    const std::string& name = *chosen;
-    if (FileExists(name)) {
+    std::string name;
+    for (;;) {
+        const std::optional<std::string> chosen = host_.AskSaveName(DocType());
+        if (!chosen)
+            return false;
+        name = *chosen;
+        if (!FileExists(name))
+            break;
         TModalResult answer = MessageDlg(QStringLiteral("OK to overwrite %1").arg(FileNameToQt(name)),
                                          {TMsgDlgBtn::mbYes, TMsgDlgBtn::mbNo, TMsgDlgBtn::mbCancel});
         if (answer == mrCancel)
             return false;
-        if (answer == mrNo)
-            return true;
+        if (answer == mrYes)
+            break;
+        // No: nothing is saved yet, so the dialog comes back, on the name
+        // chosen, for another one.
     }
     // The name first: a failed write leaves it set, with the caption and the
     // untitled state as they were.

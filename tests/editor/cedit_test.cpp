@@ -127,13 +127,19 @@ TEST_F(Editor, OverwriteQuestionAnswers)
     EXPECT_EQ(asked.back().Buttons,
               (std::vector<TMsgDlgBtn>{TMsgDlgBtn::mbYes, TMsgDlgBtn::mbNo, TMsgDlgBtn::mbCancel}));
 
-    // No reports success but writes nothing and changes nothing.
-    saveNames.push_back(Path("x.java"));
+    // No asks for another name; cancelling that dialog saves nothing.
+    saveNames = {Path("x.java"), std::nullopt};
     answers.push_back(mrNo);
-    EXPECT_TRUE(editor->SaveAs());
+    EXPECT_FALSE(editor->SaveAs());
+    EXPECT_TRUE(saveNames.empty());
     EXPECT_EQ(Get(Path("x.java")), "old");
     EXPECT_TRUE(editor->memText->Modified());
     EXPECT_EQ(editor->Caption(), "Untitled_1.java");
+    saveNames = {Path("x.java"), Path("y.java")};
+    answers.push_back(mrNo);
+    EXPECT_TRUE(editor->SaveAs());
+    EXPECT_EQ(Get(Path("y.java")), "new");
+    EXPECT_EQ(Get(Path("x.java")), "old");
 
     saveNames.push_back(Path("x.java"));
     answers.push_back(mrYes);

@@ -292,6 +292,22 @@ TEST_F(Commands, ExitStopsAtARefusingWindow)
     frame->ExitApp();
     EXPECT_TRUE(frame->isVisible());
     EXPECT_EQ(frame->EditorWindows().size(), 1);
+    // No at the overwrite question offers the name again; cancelling keeps
+    // the document.
+    Put(Path("taken.java"), "taken");
+    answers = {mrYes, mrNo};
+    std::vector<QString> offered;
+    TSaveDialog::ExecuteHook = [&](TSaveDialog& dialog) {
+        offered.push_back(dialog.FileName);
+        dialog.FileName = QString::fromStdString(Path("taken.java"));
+        return offered.size() == 1;
+    };
+    frame->ExitApp();
+    EXPECT_TRUE(frame->isVisible());
+    ASSERT_EQ(offered.size(), 2u);
+    EXPECT_EQ(offered[1], QString::fromStdString(Path("taken.java")));
+    EXPECT_EQ(Text(editor), "x");
+    EXPECT_EQ(Get(Path("taken.java")), "taken");
     answers.push_back(mrNo);
     frame->ExitApp();
     EXPECT_FALSE(frame->isVisible());

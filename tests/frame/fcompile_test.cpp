@@ -76,6 +76,12 @@ TEST_F(Compile, UnsavedDocumentsAskFirst)
     EXPECT_EQ(asked.back().Text, "'Untitled_1.java' has been changed. The document must be saved before it can "
                                  "be compiled.");
     EXPECT_FALSE(std::filesystem::exists(Path("args")));
+    // No at the overwrite question, then a cancelled dialog: nothing to compile.
+    answers = {mrOk, mrNo};
+    saveNames = {Path("A.java"), std::nullopt};
+    frame->cmdJavaClick();
+    EXPECT_FALSE(std::filesystem::exists(Path("args")));
+    EXPECT_TRUE(untitled->Untitled());
 }
 
 TEST_F(Compile, NamesWithBlanksAndQuotesReachTheCompilerWhole)
