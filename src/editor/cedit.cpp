@@ -78,16 +78,17 @@ void TcwEdit::SetUntitledName(int number, const std::string& ext)
     SetIdentity(std::move(identity));
 }
 
-void TcwEdit::LoadFile(const std::string& fileName)
+bool TcwEdit::LoadFile(const std::string& fileName, const TAcceptText& accept)
 {
     if (!FileExists(fileName))
-        return;
+        return true;
     TIdentity before = identity_;
     // The kind first, so that the text arrives under it.
     SetIdentity({fileName, false, host_.DocTypeList().GetDocType(ExtractFileExt(fileName)),
                  FileNameToQt(ExtractFileName(fileName))});
+    bool loaded = false;
     try {
-        memText->LoadFromFile(fileName);
+        loaded = memText->LoadFromFile(fileName, TRichEdit::LoadChunkSize, accept);
     } catch (...) {
         // Nameless and untitled, so no later Save can overwrite the file
         // that could not be read.
@@ -96,9 +97,14 @@ void TcwEdit::LoadFile(const std::string& fileName)
         SetIdentity(std::move(before));
         throw;
     }
+    if (!loaded) {
+        SetIdentity(std::move(before));
+        return false;
+    }
     memText->SetModified(false);
     memText->setReadOnly(host_.OpenReadOnly());
     host_.UpdateMenuItems();
+    return true;
 }
 
 void TcwEdit::WriteText(const std::string& fileName)

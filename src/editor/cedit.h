@@ -1,6 +1,7 @@
 #pragma once
 
 #include "finddialogs.h"
+#include "richedit.h"
 #include "zidarodadefs.h"
 
 #include <QMdiSubWindow>
@@ -54,7 +55,9 @@ public:
     TRichEdit* memText;
 
     void SetUntitledName(int number, const std::string& ext);
-    void LoadFile(const std::string& fileName);
+    // accept, when given, decides on the file's shape before its text is
+    // taken; false when it refused, and the window stays as it was.
+    bool LoadFile(const std::string& fileName, const TAcceptText& accept = {});
     bool Save();
     bool SaveAs();
     bool QuerySave();

@@ -3,6 +3,7 @@
 
 #include "cedit.h"
 #include "filedialogs.h"
+#include "msgdialogs.h"
 #include "richedit.h"
 #include "sysutils.h"
 #include "ui_fmain.h"
@@ -11,6 +12,10 @@
 #include <QFileDialog>
 #include <QMdiSubWindow>
 #include <QMenu>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
 
 namespace zj {
 
@@ -22,6 +27,24 @@ void OnActive(TcwEdit* editor, Method method)
 {
     if (editor)
         (editor->*method)();
+}
+
+// The text control lays out a line whole at its first paint: the user
+// decides whether to wait for a line longer than this.
+constexpr std::size_t LongLine = std::size_t(1) << 20;
+
+bool AcceptLongLine(const std::string& fileName, const TTextShape& shape)
+{
+    if (shape.LongestLine <= LongLine)
+        return true;
+    const double megabytes = static_cast<double>(shape.LongestLine) / (1 << 20);
+    const QString size = QStringLiteral("%1 MB").arg(megabytes, 0, 'f', megabytes < 10 ? 1 : 0);
+    const int seconds = std::max(1, static_cast<int>(std::ceil(TRichEdit::LayoutSeconds(shape.LongestLine, shape.Utf8))));
+    return MessageDlg(QStringLiteral("'%1' has a line of %2; showing it may take about %3 seconds. Open it anyway?")
+                          .arg(FileNameToQt(fileName), size)
+                          .arg(seconds),
+                      {TMsgDlgBtn::mbOK, TMsgDlgBtn::mbCancel})
+           == mrOk;
 }
 
 } // namespace
@@ -96,11 +119,15 @@ void TfrmMain::OpenDoc()
 
 TcwEdit* TfrmMain::OpenFile(const std::string& fileName)
 {
-    auto* editor = new TcwEdit(*this);
-    AddEditor(editor);
-    ApplyEditorFont(editor);
-    editor->LoadFile(fileName);
-    return editor;
+    // Loaded before it is shown, so that a file that cannot be read, or a
+    // line the user would rather not wait for, leaves no window behind.
+    auto editor = std::make_unique<TcwEdit>(*this);
+    ApplyEditorFont(editor.get());
+    if (!editor->LoadFile(fileName, [&](const TTextShape& shape) { return AcceptLongLine(fileName, shape); }))
+        return nullptr;
+    AddEditor(editor.get());
+    UpdateMenuItems();
+    return editor.release();
 }
 
 void TfrmMain::CloseDoc()

@@ -104,6 +104,11 @@ bool TfrmMain::GoToMessage(int index)
         if (!FileExists(message.File))
             return false;
         editor = OpenFile(message.File);
+        // Not opened at the user's word: the next jump goes on from here.
+        if (!editor) {
+            messageIndex_ = index;
+            return true;
+        }
         MarkEditor(editor);
     } else {
         if (editor->isMinimized())

@@ -127,9 +127,17 @@ void TfrmMain::FormCreate()
     ui->cmbDocType->setCurrentIndex(-1);
     // Stored straight back, so every value is present after the first start.
     // A failed load is not stored over, so its error shows at every start.
+    // A store that cannot be written is said once here, not in a box at
+    // every start, and what was read stays in use.
     try {
         ReadWriteSettings(false);
-        ReadWriteSettings(true);
+        try {
+            ReadWriteSettings(true);
+        } catch (const ERegistryFileError& error) {
+            if (error.Line() != 0)
+                throw;
+            ShowStatus(QStringLiteral("The settings are not stored: %1").arg(QString::fromLocal8Bit(error.what())));
+        }
     } catch (const std::exception& error) {
         HandleException(error);
     }

@@ -111,7 +111,10 @@ public:
     bool GoToMessage(int index);
 
     // Opens fileName in a new editor window, as Open does once the dialog has
-    // given the name.
+    // given the name: the one way in which a file comes to a window. A file
+    // with a line over a megabyte is shown only when the user agrees; null,
+    // with no window, when the user did not. A file that cannot be read
+    // raises the open error and leaves no window either.
     TcwEdit* OpenFile(const std::string& fileName);
     // The editor window that holds the file fileName, or null.
     TcwEdit* FindEditor(const std::string& fileName) const;
@@ -132,6 +135,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The two directions of ReadWriteSettings.
+    void LoadSettings();
+    void StoreSettings();
     void ConnectHandlers();
     // Makes a new editor window a visible, active child of the frame.
     void AddEditor(TcwEdit* editor);

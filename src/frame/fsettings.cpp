@@ -9,8 +9,24 @@
 namespace zj {
 
 namespace {
+
 constexpr int MaxFontNameLength = 31;
+// The longest values the settings can use, far beyond any font name or
+// compiler path: a longer one is damage and is refused as it is read.
+constexpr std::size_t MaxStoredFontName = 255;
+constexpr std::size_t MaxStoredCompilerPath = 4096;
+
+constexpr const char* FontKey = "\\Software\\Zorvane\\Java Editor\\Display\\Font";
+constexpr const char* CompilerKey = "\\Software\\Zorvane\\Java Editor\\JavaCompiler";
+
+void OpenFontKey(TRegistry& reg)
+{
+    OpenAppKey(reg);
+    reg.OpenKey("Display", true);
+    reg.OpenKey("Font", true);
 }
+
+} // namespace
 
 void TfrmMain::SetEditorFontName(const QString& name)
 {
@@ -18,38 +34,60 @@ void TfrmMain::SetEditorFontName(const QString& name)
         Font.setFamily(name.left(MaxFontNameLength));
 }
 
+void TfrmMain::LoadSettings()
+{
+    // Everything is read before anything is written, so that a store that
+    // cannot be written keeps none of its values from use.
+    TRegistry reg(HKEY_CURRENT_USER);
+    const bool fontKey = reg.OpenKey(FontKey, false);
+    const bool hasName = fontKey && reg.ValueExists("FontName");
+    const bool hasSize = fontKey && reg.ValueExists("FontSize");
+    if (hasName)
+        SetEditorFontName(QString::fromStdString(reg.ReadString("FontName", MaxStoredFontName)));
+    if (hasSize)
+        SetFontSize(Font, reg.ReadInteger("FontSize"), PixelsPerInch);
+    JavaCompilerPath = reg.OpenKey(CompilerKey, false) ? reg.ReadString("", MaxStoredCompilerPath) : std::string();
+    if (!hasName || !hasSize) {
+        // The missing ones are written from the frame's font, which they keep.
+        try {
+            OpenFontKey(reg);
+            if (!hasName)
+                reg.WriteString("FontName", Font.family().toStdString());
+            if (!hasSize)
+                reg.WriteInteger("FontSize", FontSize(Font, PixelsPerInch));
+        } catch (const ERegistryFileError& error) {
+            // A store that cannot be written; storing the settings says so.
+            if (error.Line() != 0)
+                throw;
+        }
+    }
+}
+
+void TfrmMain::StoreSettings()
+{
+    TRegistry reg(HKEY_CURRENT_USER);
+    OpenFontKey(reg);
+    const std::string fontName = Font.family().toStdString();
+    // A missing value is written twice, as it always was: once as missing,
+    // once as stored.
+    if (!reg.ValueExists("FontName"))
+        reg.WriteString("FontName", fontName);
+    reg.WriteString("FontName", fontName);
+    if (!reg.ValueExists("FontSize"))
+        reg.WriteInteger("FontSize", FontSize(Font, PixelsPerInch));
+    reg.WriteInteger("FontSize", FontSize(Font, PixelsPerInch));
+    OpenAppKey(reg);
+    reg.OpenKey("JavaCompiler", true);
+    reg.WriteString("", JavaCompilerPath);
+    reg.CloseKey();
+}
+
 void TfrmMain::ReadWriteSettings(bool save)
 {
-    {
-        // Released on every way out, errors included.
-        TRegistry reg(HKEY_CURRENT_USER);
-        OpenAppKey(reg);
-        reg.OpenKey("Display", true);
-        reg.OpenKey("Font", true);
-
-        const std::string fontName = Font.family().toStdString();
-        if (!reg.ValueExists("FontName"))
-            reg.WriteString("FontName", fontName);
-        if (save)
-            reg.WriteString("FontName", fontName);
-        else
-            SetEditorFontName(QString::fromStdString(reg.ReadString("FontName")));
-
-        if (!reg.ValueExists("FontSize"))
-            reg.WriteInteger("FontSize", FontSize(Font, PixelsPerInch));
-        if (save)
-            reg.WriteInteger("FontSize", FontSize(Font, PixelsPerInch));
-        else
-            SetFontSize(Font, reg.ReadInteger("FontSize"), PixelsPerInch);
-
-        OpenAppKey(reg);
-        reg.OpenKey("JavaCompiler", true);
-        if (save)
-            reg.WriteString("", JavaCompilerPath);
-        else
-            JavaCompilerPath = reg.ReadString("");
-        reg.CloseKey();
-    }
+    if (save)
+        StoreSettings();
+    else
+        LoadSettings();
     const QList<TcwEdit*> editors = EditorWindows();
     for (auto it = editors.rbegin(); it != editors.rend(); ++it)
         ApplyEditorFont(*it);

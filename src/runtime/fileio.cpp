@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -176,15 +177,30 @@ int OpenRegularFile(const std::string& fileName, FileDescriptor& fd, struct stat
 
 } // namespace
 
-int ReadRegularFile(const std::string& fileName, std::string& data)
+int ReadRegularFile(const std::string& fileName, std::string& data, std::size_t maxSize)
 {
     FileDescriptor fd;
     struct stat st {};
     if (int error = OpenRegularFile(fileName, fd, st))
         return error;
     data.clear();
-    if (!ReadAll(fd.get(), data, static_cast<std::size_t>(st.st_size)))
-        return errno ? errno : EIO;
+    if (static_cast<std::uintmax_t>(st.st_size) < maxSize) {
+        if (!ReadAll(fd.get(), data, static_cast<std::size_t>(st.st_size)))
+            return errno ? errno : EIO;
+        data.resize(std::min(data.size(), maxSize));
+        return 0;
+    }
+    data.resize(maxSize);
+    std::size_t filled = 0;
+    while (filled < maxSize) {
+        const ssize_t n = RetryOnEintr([&] { return ::read(fd.get(), data.data() + filled, maxSize - filled); });
+        if (n < 0)
+            return errno;
+        if (n == 0)
+            break;
+        filled += static_cast<std::size_t>(n);
+    }
+    data.resize(filled);
     return 0;
 }
 
@@ -293,12 +309,17 @@ int OpenRegularFile(const std::string& fileName, std::ifstream& in)
 
 } // namespace
 
-int ReadRegularFile(const std::string& fileName, std::string& data)
+int ReadRegularFile(const std::string& fileName, std::string& data, std::size_t maxSize)
 {
     std::ifstream in;
     if (int error = OpenRegularFile(fileName, in))
         return error;
-    data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    data.clear();
+    std::string buffer(1 << 16, '\0');
+    while (data.size() < maxSize && in) {
+        in.read(buffer.data(), static_cast<std::streamsize>(std::min(buffer.size(), maxSize - data.size())));
+        data.append(buffer.data(), static_cast<std::size_t>(in.gcount()));
+    }
     return in.bad() ? EIO : 0;
 }
 

@@ -23,7 +23,8 @@ void ReadFileChunks(const std::string& fileName, std::size_t chunkSize,
 
 // ReadFileBytes without raising: 0, or the errno value that says why the file
 // was not read (EISDIR for a folder, EINVAL for any other special file).
-int ReadRegularFile(const std::string& fileName, std::string& data);
+// Reads no more than the first maxSize bytes.
+int ReadRegularFile(const std::string& fileName, std::string& data, std::size_t maxSize = std::string::npos);
 
 // How a save writes the line breaks of its bytes.
 enum class TLineBreaks {

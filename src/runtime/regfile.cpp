@@ -79,6 +79,8 @@ public:
         at_ = start_;
         ++line_;
         std::string_view content = text_.substr(start_, end_ - start_);
+        if (content.size() > TRegFile::MaxLineLength)
+            Fail("a line is longer than " + std::to_string(TRegFile::MaxLineLength) + " bytes");
         if (!IsValidUtf8(content))
             Fail("the text is not UTF-8");
         for (char c : content)
@@ -287,6 +289,7 @@ TRegFile TRegFile::Parse(std::string_view text)
                 in.Fail("a value stands before the first key");
             Line line;
             line.IsValue = true;
+            line.Number = in.LineNumber();
             if (c == '@')
                 in.Skip();
             else
@@ -360,17 +363,19 @@ bool TRegFile::KeyExists(std::string_view path) const
     return false;
 }
 
-const TRegValue* TRegFile::FindValue(std::string_view path, std::string_view name) const
+const TRegValue* TRegFile::FindValue(std::string_view path, std::string_view name, int* line) const
 {
     const std::string folded = UpperCaseAscii(NormalizePath(path));
     const std::string foldedName = UpperCaseAscii(name);
-    const TRegValue* found = nullptr;
+    const Line* found = nullptr;
     for (const Section& section : sections_)
         if (!section.Header.empty() && section.Folded == folded)
-            for (const Line& line : section.Lines)
-                if (line.IsValue && UpperCaseAscii(line.Name) == foldedName)
-                    found = &line.Value;
-    return found;
+            for (const Line& candidate : section.Lines)
+                if (candidate.IsValue && UpperCaseAscii(candidate.Name) == foldedName)
+                    found = &candidate;
+    if (line)
+        *line = found ? found->Number : 0;
+    return found ? &found->Value : nullptr;
 }
 
 void TRegFile::EnsureFinalLineBreak()
@@ -462,7 +467,8 @@ std::string TRegFile::FormatValue(std::string_view name, const TRegValue& value,
 
 bool TRegFile::SetValue(std::string_view path, std::string_view name, const TRegValue& value)
 {
-    if (!IsWritableName(name))
+    // Nothing is written that would not read back.
+    if (!IsWritableName(name) || FormatValue(name, value, {}).size() > MaxLineLength)
         return false;
     const std::string folded = UpperCaseAscii(NormalizePath(path));
     const std::string foldedName = UpperCaseAscii(name);
@@ -484,6 +490,7 @@ bool TRegFile::SetValue(std::string_view path, std::string_view name, const TReg
         const std::size_t content = found->Text.find_last_not_of("\r\n") + 1;
         found->Text = FormatValue(found->Name, value, std::string_view(found->Text).substr(content));
         found->Value = value;
+        found->Number = 0;
         modified_ = true;
         return true;
     }

@@ -36,11 +36,17 @@ public:
 
     // A key exists when it has a section or a section lies below it.
     bool KeyExists(std::string_view path) const;
-    // The last definition in the file wins, as when importing it.
-    const TRegValue* FindValue(std::string_view path, std::string_view name) const;
+    // The last definition in the file wins, as when importing it. line, when
+    // given, receives the 1-based line where the value starts in the text
+    // parsed (0 for one set since).
+    const TRegValue* FindValue(std::string_view path, std::string_view name, int* line = nullptr) const;
+    // No line of a store is longer; a longer one is damage, and the parser
+    // stops there.
+    static constexpr std::size_t MaxLineLength = 64 << 10;
     // Adds an empty section unless the key exists.
     void AddKey(std::string_view path);
-    // False when the name cannot be written in the file's syntax.
+    // False when the name cannot be written in the file's syntax, or the
+    // value's line would be longer than MaxLineLength.
     bool SetValue(std::string_view path, std::string_view name, const TRegValue& value);
 
     // Levels joined by single "\"; empty levels dropped.
@@ -55,6 +61,7 @@ private:
         bool IsValue = false;
         std::string Name;
         TRegValue Value;
+        int Number = 0;
     };
     struct Section {
         std::string Header; // "[...]" with its line break; empty for the lines before the first

@@ -60,15 +60,21 @@ void TRegistry::CloseKey()
 bool TRegistry::ValueExists(const std::string& name)
 {
     TRegValue value;
-    return current_ && current_->Get(name, value) == TRegKeyHandle::Query::Found;
+    return current_ && current_->Get(name, value, value.Data.max_size()) == TRegKeyHandle::Query::Found;
 }
 
 std::string TRegistry::ReadString(const std::string& name)
 {
+    return ReadString(name, std::string().max_size() - 1);
+}
+
+std::string TRegistry::ReadString(const std::string& name, std::size_t maxLength)
+{
     if (!current_)
         return {};
     TRegValue value;
-    switch (current_->Get(name, value)) {
+    // Room for the terminating NUL.
+    switch (current_->Get(name, value, maxLength + 1)) {
     case TRegKeyHandle::Query::Missing:
         return {};
     case TRegKeyHandle::Query::Failed:
@@ -81,7 +87,10 @@ std::string TRegistry::ReadString(const std::string& name)
         return {};
     if (value.Type != REGT_SZ && value.Type != REGT_EXPAND_SZ)
         RaiseInvalidType(name);
-    return value.Data.substr(0, value.Data.find('\0'));
+    std::string text = value.Data.substr(0, value.Data.find('\0'));
+    if (text.size() > maxLength)
+        RaiseGetFailed(name);
+    return text;
 }
 
 void TRegistry::WriteString(const std::string& name, const std::string& value)
@@ -95,7 +104,7 @@ void TRegistry::WriteString(const std::string& name, const std::string& value)
 std::int32_t TRegistry::ReadInteger(const std::string& name)
 {
     TRegValue value;
-    if (!current_ || current_->Get(name, value) != TRegKeyHandle::Query::Found)
+    if (!current_ || current_->Get(name, value, value.Data.max_size()) != TRegKeyHandle::Query::Found)
         RaiseGetFailed(name);
     // The size is checked before the type: more than four bytes of anything
     // cannot be fetched into an integer at all.

@@ -100,6 +100,10 @@ public:
     // REG_SZ or REG_EXPAND_SZ (not expanded) up to the first NUL. A missing
     // value, no open key, or empty data of any type read as "".
     std::string ReadString(const std::string& name);
+    // The same for a value the caller can use only up to maxLength bytes:
+    // longer data is refused unread, with "Failed to get data for '%s'" or
+    // the file store's damaged-file error at the value's line.
+    std::string ReadString(const std::string& name, std::size_t maxLength);
     // Written as REG_SZ, up to the first NUL, replacing a value of any type.
     void WriteString(const std::string& name, const std::string& value);
     // REG_DWORD only.

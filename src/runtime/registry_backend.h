@@ -4,6 +4,7 @@
 
 #include "registry.h"
 
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -14,7 +15,9 @@ class TRegKeyHandle {
 public:
     enum class Query { Found, Missing, Failed };
     virtual ~TRegKeyHandle() = default;
-    virtual Query Get(const std::string& name, TRegValue& value) = 0;
+    // A backend that can tell where a value is stored may refuse one longer
+    // than maxSize bytes in its own words; TRegistry checks the size anyway.
+    virtual Query Get(const std::string& name, TRegValue& value, std::size_t maxSize) = 0;
     virtual bool Set(const std::string& name, const TRegValue& value) = 0;
 };
 

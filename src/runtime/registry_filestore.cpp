@@ -47,29 +47,67 @@ const char* RootName(TRootKey root)
     throw ERegistryFileError(what + " '" + fileName + "': " + why, fileName, 0);
 }
 
+// No store of the program's is anywhere near this size: a larger file is
+// damage, and is not read on.
+constexpr std::size_t MaxStoreSize = 1 << 20;
+
+[[noreturn]] void RaiseDamaged(const std::string& fileName, int line, const std::string& why)
+{
+    throw ERegistryFileError("The registry file '" + fileName + "' is damaged at line " + std::to_string(line)
+                                 + ": " + why,
+                             fileName, line);
+}
+
 // The store as it is now; an absent file (or folder) is an empty store.
 TRegFile Load(const std::string& fileName)
 {
     std::string text;
-    if (int error = ReadRegularFile(fileName, text)) {
+    if (int error = ReadRegularFile(fileName, text, MaxStoreSize + 1)) {
         if (error == ENOENT || error == ENOTDIR)
             return TRegFile();
         RaiseFileError("Cannot read the registry file", fileName, std::strerror(error));
     }
-    try {
-        return TRegFile::Parse(text);
-    } catch (const ERegFileSyntax& e) {
-        throw ERegistryFileError("The registry file '" + fileName + "' is damaged at line "
-                                     + std::to_string(e.Line()) + ": " + e.what(),
-                                 fileName, e.Line());
+    // Too large: what was read is checked up to its last whole line, and the
+    // store is refused after it, at the line that goes on too long or where
+    // the size runs out.
+    const bool whole = text.size() <= MaxStoreSize;
+    std::size_t rest = 0;
+    if (!whole) {
+        const std::size_t cut = text.find_last_of("\r\n", MaxStoreSize - 1) + 1;
+        rest = MaxStoreSize - cut;
+        text.resize(cut);
     }
+    try {
+        TRegFile store = TRegFile::Parse(text);
+        if (whole)
+            return store;
+    } catch (const ERegFileSyntax& e) {
+        RaiseDamaged(fileName, e.Line(), e.what());
+    }
+    // Its lines end as the parser's do: in LF, CR LF or a lone CR.
+    int lines = 1;
+    for (std::size_t i = 0; i < text.size(); ++i)
+        lines += text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n'));
+    RaiseDamaged(fileName, lines,
+                 rest > TRegFile::MaxLineLength
+                     ? "a line is longer than " + std::to_string(TRegFile::MaxLineLength) + " bytes"
+                     : "the file is longer than " + std::to_string(MaxStoreSize >> 20) + " MB");
 }
 
 // Read, change and write back under an exclusive lock, so that two editors
 // storing at once lose neither's values. change returns false to refuse.
+// A change that changes nothing writes nothing and needs no lock, so a store
+// that cannot be written still answers it.
 template <typename Change>
 bool Modify(const std::string& fileName, Change change)
 {
+    {
+        TRegFile store = Load(fileName);
+        if (!change(store))
+            return false;
+        if (!store.Modified())
+            return true;
+    }
     const fs::path file(fileName);
     std::error_code ec;
     fs::create_directories(file.parent_path(), ec);
@@ -111,10 +149,13 @@ public:
     const std::string& FileName() const { return fileName_; }
     const std::shared_ptr<TClassesRootSource>& Source() const { return source_; }
 
-    Query Get(const std::string& name, TRegValue& value) override
+    Query Get(const std::string& name, TRegValue& value, std::size_t maxSize) override
     {
         TRegFile store = Load(fileName_);
-        if (const TRegValue* found = store.FindValue(FullPath(), name)) {
+        int line = 0;
+        if (const TRegValue* found = store.FindValue(FullPath(), name, &line)) {
+            if (found->Data.size() > maxSize)
+                RaiseDamaged(fileName_, line, "the value is longer than " + std::to_string(maxSize - 1) + " bytes");
             value = *found;
             return Query::Found;
         }

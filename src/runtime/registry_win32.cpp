@@ -53,7 +53,7 @@ public:
 
     HKEY Handle() const { return key_; }
 
-    Query Get(const std::string& name, TRegValue& value) override
+    Query Get(const std::string& name, TRegValue& value, std::size_t) override
     {
         const std::wstring wideName = Widen(name);
         DWORD type = 0;

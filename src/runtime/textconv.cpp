@@ -68,7 +68,14 @@ void TCrLfConverter::Append(std::string_view piece, std::string& out)
 std::size_t TCrLfConverter::Measure(std::string_view piece)
 {
     std::size_t size = 0;
-    Scan(piece, [&size](std::string_view run, bool lineBreak) { size += run.size() + (lineBreak ? 2 : 0); });
+    Scan(piece, [&](std::string_view run, bool lineBreak) {
+        size += run.size() + (lineBreak ? 2 : 0);
+        line_ += run.size();
+        if (lineBreak) {
+            longestLine_ = LongestLine();
+            line_ = 0;
+        }
+    });
     return size;
 }
 

@@ -19,6 +19,8 @@ public:
     void Append(std::string_view piece, std::string& out);
     // The bytes Append would add for the piece (and the state it would leave).
     std::size_t Measure(std::string_view piece);
+    // The longest line of the pieces measured so far, its break not counted.
+    std::size_t LongestLine() const { return longestLine_ > line_ ? longestLine_ : line_; }
 
 private:
     template <class Emit>
@@ -26,6 +28,7 @@ private:
 
     // The piece before ended in a CR, already written as CR LF.
     bool afterCr_ = false;
+    std::size_t line_ = 0, longestLine_ = 0;
 };
 
 // The size of ToCrLf(text), without making it.

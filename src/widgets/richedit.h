@@ -6,11 +6,20 @@
 #include <Qsci/qsciscintilla.h>
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace zj {
+
+// What a file holds, as far as showing it goes: its longest line in bytes
+// (the break not counted), and whether it is shown as UTF-8.
+struct TTextShape {
+    std::size_t LongestLine = 0;
+    bool Utf8 = true;
+};
+using TAcceptText = std::function<bool(const TTextShape&)>;
 
 // An occurrence of a search text: byte offsets of its start and its end.
 struct TFound {
@@ -38,8 +47,15 @@ public:
     // text; whether it is valid UTF-8 is decided over the whole file. Raises
     // EFOpenError "Cannot open file %s": a file that cannot be read leaves
     // the text as it was, one whose reading fails half way leaves it empty.
-    void LoadFromFile(const std::string& fileName, std::size_t chunkSize = LoadChunkSize);
+    // accept, when given, learns the text's shape before the text is touched;
+    // when it says no, the text stays as it was and the result is false.
+    bool LoadFromFile(const std::string& fileName, std::size_t chunkSize = LoadChunkSize,
+                      const TAcceptText& accept = {});
     static constexpr std::size_t LoadChunkSize = 1 << 20;
+    // About how long the first paint of a line of length bytes takes: the
+    // control lays out a line whole, at a cost per byte measured by
+    // bench/longline_bench (BM_OpenOneLine) on the machine it was built for.
+    static double LayoutSeconds(std::size_t length, bool utf8);
 
     int Length() const;
     // Lines of the text, an empty last line not counted: 0 exactly when the

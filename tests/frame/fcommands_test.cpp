@@ -1,5 +1,6 @@
 #include "cedit.h"
 #include "filedialogs.h"
+#include "exceptions.h"
 #include "fmain.h"
 #include "guitest.h"
 #include "richedit.h"
@@ -10,6 +11,10 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QTest>
+
+#include <cmath>
+
+#include <sys/stat.h>
 
 using namespace zj;
 
@@ -244,6 +249,39 @@ TEST_F(Commands, OpenDoc)
     EXPECT_EQ(missing->DocType(), dtOther);
     EXPECT_TRUE(missing->Untitled());
     EXPECT_EQ(frame->UntitledCount, 0);
+}
+
+TEST_F(Commands, AFailedOpenLeavesNoWindow)
+{
+    ASSERT_EQ(::mkfifo(Path("fifo.java").c_str(), 0600), 0);
+    for (const std::string& name : {Path("fifo.java"), std::string("/dev/zero"), std::string("/proc/self/mem")}) {
+        openNames = {name};
+        EXPECT_THROW(frame->OpenDoc(), EFOpenError) << name;
+        EXPECT_TRUE(frame->EditorWindows().isEmpty()) << name;
+    }
+}
+
+TEST_F(Commands, ALineOverAMegabyteIsShownOnlyWhenTheUserAgrees)
+{
+    const std::string megabyte(1 << 20, 'x');
+    Put(Path("long.txt"), "short\r\n" + megabyte + "y\n");
+    Put(Path("edge.txt"), megabyte + "\r\n" + megabyte);
+    answers = {mrCancel};
+    EXPECT_EQ(frame->OpenFile(Path("long.txt")), nullptr);
+    EXPECT_TRUE(frame->EditorWindows().isEmpty());
+    ASSERT_EQ(asked.size(), 1u);
+    const int seconds = std::max(1, static_cast<int>(std::ceil(TRichEdit::LayoutSeconds((1 << 20) + 1, true))));
+    EXPECT_EQ(asked[0].Text, QString::fromStdString("'" + Path("long.txt") + "' has a line of 1.0 MB; showing it may "
+                                                    "take about " + std::to_string(seconds)
+                                                    + " seconds. Open it anyway?"));
+    EXPECT_EQ(asked[0].Buttons, (std::vector<TMsgDlgBtn>{TMsgDlgBtn::mbOK, TMsgDlgBtn::mbCancel}));
+    answers = {mrOk};
+    TcwEdit* opened = frame->OpenFile(Path("long.txt"));
+    ASSERT_NE(opened, nullptr);
+    EXPECT_EQ(opened->Caption(), "long.txt");
+    EXPECT_EQ(opened->memText->Length(), (1 << 20) + 10);
+    EXPECT_NE(frame->OpenFile(Path("edge.txt")), nullptr) << "no question up to a megabyte";
+    EXPECT_EQ(asked.size(), 2u);
 }
 
 TEST_F(Commands, FindEditorComparesNamesAsTheFileSystemDoes)

@@ -138,3 +138,63 @@ TEST_F(Settings, StoringGivesEveryEditorTheFont)
     for (TcwEdit* editor : {first, second})
         EXPECT_TRUE(HasEditorFont(editor));
 }
+
+TEST_F(Settings, ValuesLongerThanTheSettingsCanUseAreDamage)
+{
+    struct Case {
+        const char* what;
+        std::string store;
+        const char* message;
+    };
+    const std::string compiler = CompilerKey() + "@=\"/usr/bin/javac\"\r\n";
+    std::string manyLines;
+    while (manyLines.size() <= (1 << 20))
+        manyLines += "; a comment that makes the file large\r\n";
+    const Case cases[] = {
+        {"a font name", FontKey() + "\"FontName\"=\"" + std::string(256, 'F') + "\"\r\n" + compiler,
+         "line 4: the value is longer than 255 bytes"},
+        {"a compiler path", CompilerKey() + "@=\"/" + std::string(4096, 'p') + "\"\r\n",
+         "line 4: the value is longer than 4096 bytes"},
+        {"a line of megabytes", FontKey() + "\"FontName\"=\"" + std::string(3 << 20, 'F') + "\"\r\n",
+         "line 4: a line is longer than 65536 bytes"},
+        {"a file of megabytes", manyLines, "the file is longer than 1 MB"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        PutStore(c.store);
+        JavaCompilerPath = "before";
+        answers = {mrOk};
+        Restart();
+        ASSERT_EQ(asked.size(), 1u);
+        EXPECT_NE(asked[0].Text.indexOf(QString::fromStdString("' is damaged at ")), -1);
+        EXPECT_NE(asked[0].Text.indexOf(QString::fromLatin1(c.message)), -1) << asked[0].Text.toStdString();
+        EXPECT_EQ(JavaCompilerPath, "before");
+        EXPECT_EQ(Store(), "REGEDIT4\r\n\r\n" + c.store) << "a damaged store is never written";
+        asked.clear();
+    }
+}
+
+// A store that cannot be written (its lock cannot be made, as in a read-only
+// folder, also for root) is read whole and said once in the status bar.
+TEST_F(Settings, AStoreThatCannotBeWrittenIsReadWholeAndSaidOnce)
+{
+    const std::string complete = FontKey() + "\"FontName\"=\"Serif\"\r\n\"FontSize\"=dword:0000000c\r\n\r\n"
+                                 + CompilerKey() + "@=\"/opt/javac\"\r\n";
+    PutStore(complete);
+    std::filesystem::remove(RegistryFileName() + ".lock");
+    std::filesystem::create_directory(RegistryFileName() + ".lock");
+    Restart();
+    EXPECT_TRUE(asked.empty());
+    EXPECT_EQ(Status(), "") << "a complete store needs no write";
+    EXPECT_EQ(frame->Font.family(), "Serif");
+    EXPECT_EQ(JavaCompilerPath, "/opt/javac");
+
+    PutStore(CompilerKey() + "@=\"/opt/javac\"\r\n");
+    JavaCompilerPath.clear();
+    Restart();
+    EXPECT_TRUE(asked.empty());
+    EXPECT_EQ(JavaCompilerPath, "/opt/javac") << "the missing font does not cost the compiler";
+    EXPECT_TRUE(Status().startsWith("The settings are not stored: Cannot lock the registry file")) << Status().toStdString();
+    EXPECT_EQ(Store(), "REGEDIT4\r\n\r\n" + CompilerKey() + "@=\"/opt/javac\"\r\n");
+    std::filesystem::remove(RegistryFileName() + ".lock");
+}

@@ -56,7 +56,7 @@ protected:
     {
         TRegValue value;
         auto key = OpenRegistryKey(HKEY_CURRENT_USER, nullptr, base, false);
-        EXPECT_TRUE(key && key->Get(name, value) == TRegKeyHandle::Query::Found);
+        EXPECT_TRUE(key && key->Get(name, value, value.Data.max_size()) == TRegKeyHandle::Query::Found);
         return value;
     }
 
