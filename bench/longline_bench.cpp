@@ -2,9 +2,13 @@
 // are: opening it, a keystroke at its end, a repaint of the unchanged view
 // (as the caret's blinking asks), and Replace All beside the same bytes in
 // short lines. Each as a text file and as an HTML page, which may be coloured.
+// Opening a line over a megabyte asks first: the opens here answer OK, and
+// show the estimate the question gives beside the time it took; one answers
+// Cancel.
 #include "cedit.h"
 #include "finddialogs.h"
 #include "fmain.h"
+#include "msgdialogs.h"
 #include "richedit.h"
 
 #include <QApplication>
@@ -23,11 +27,14 @@ using namespace zj;
 namespace {
 
 // About size bytes of minified markup, its numbers all different. With
-// shortLines a line break takes the place of a blank every 100 bytes or so.
-std::string Markup(std::size_t size, bool shortLines)
+// shortLines a line break takes the place of a blank every 100 bytes or so;
+// with eightBit it is no UTF-8, so the control shows it as 8-bit text.
+std::string Markup(std::size_t size, bool shortLines, bool eightBit = false)
 {
     std::string text;
     text.reserve(size + 256);
+    if (eightBit)
+        text += "<p>caf\xe9</p>";
     std::size_t lineStart = 0;
     for (unsigned i = 0; text.size() < size; ++i) {
         const std::string n = std::to_string(i * 7919u % 1000000u);
@@ -45,11 +52,12 @@ std::string Markup(std::size_t size, bool shortLines)
 
 // The sample as a page (.html) when the benchmark's second argument says so,
 // else as a text file.
-std::string WriteSample(const benchmark::State& state, const char* name, std::size_t size, bool shortLines = false)
+std::string WriteSample(const benchmark::State& state, const char* name, std::size_t size, bool shortLines = false,
+                        bool eightBit = false)
 {
     auto path = std::filesystem::temp_directory_path()
                 / (std::to_string(::getpid()) + name + (state.range(1) ? ".html" : ".txt"));
-    std::ofstream(path, std::ios::binary) << Markup(size, shortLines);
+    std::ofstream(path, std::ios::binary) << Markup(size, shortLines, eightBit);
     return path.string();
 }
 
@@ -59,7 +67,12 @@ std::size_t Megabytes(const benchmark::State& state)
 }
 
 struct Fixture {
-    Fixture() : frame(std::make_unique<TfrmMain>()) { frame->show(); }
+    explicit Fixture(TModalResult answer = mrOk) : frame(std::make_unique<TfrmMain>())
+    {
+        frame->show();
+        MessageHook = [answer](const TMessageRequest&) { return answer; };
+    }
+    ~Fixture() { MessageHook = nullptr; }
     // Opened as the Open command does, the first page painted.
     TcwEdit* Open(const std::string& path)
     {
@@ -71,10 +84,10 @@ struct Fixture {
     std::unique_ptr<TfrmMain> frame;
 };
 
-void BM_OpenOneLine(benchmark::State& state)
+void OpenOneLine(benchmark::State& state, bool eightBit)
 {
     Fixture fixture;
-    const std::string path = WriteSample(state, "_oneline", Megabytes(state));
+    const std::string path = WriteSample(state, "_oneline", Megabytes(state), false, eightBit);
     for (auto _ : state) {
         TcwEdit* editor = fixture.Open(path);
         benchmark::DoNotOptimize(editor->memText->Length());
@@ -82,6 +95,31 @@ void BM_OpenOneLine(benchmark::State& state)
         delete editor;
         state.ResumeTiming();
     }
+    // What the question before the open said it would take.
+    state.counters["estimate_ms"] =
+        1000 * TRichEdit::LayoutSeconds(std::filesystem::file_size(path), !eightBit);
+    std::filesystem::remove(path);
+}
+
+void BM_OpenOneLine(benchmark::State& state)
+{
+    OpenOneLine(state, false);
+}
+
+void BM_OpenOneLine8Bit(benchmark::State& state)
+{
+    OpenOneLine(state, true);
+}
+
+// The question answered with Cancel: the file is read to learn its line,
+// and nothing is shown.
+void BM_OpenOneLineCancelled(benchmark::State& state)
+{
+    Fixture fixture(mrCancel);
+    const std::string path = WriteSample(state, "_cancelled", Megabytes(state));
+    for (auto _ : state)
+        if (fixture.frame->OpenFile(path))
+            state.SkipWithError("opened");
     std::filesystem::remove(path);
 }
 
@@ -152,6 +190,16 @@ BENCHMARK(BM_OpenOneLine)
     ->ArgNames({"MB", "html"})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(2);
+BENCHMARK(BM_OpenOneLine8Bit)
+    ->ArgsProduct({{1, 20}, {0}})
+    ->ArgNames({"MB", "html"})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(2);
+BENCHMARK(BM_OpenOneLineCancelled)
+    ->ArgsProduct({{20, 128}, {0}})
+    ->ArgNames({"MB", "html"})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 BENCHMARK(BM_KeystrokeAtEndOfOneLine)
     ->ArgsProduct({{1, 20}, {0, 1}})
     ->ArgNames({"MB", "html"})

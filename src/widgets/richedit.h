@@ -54,7 +54,7 @@ public:
     static constexpr std::size_t LoadChunkSize = 1 << 20;
     // About how long the first paint of a line of length bytes takes: the
     // control lays out a line whole, at a cost per byte measured by
-    // bench/longline_bench (BM_OpenOneLine) on the machine it was built for.
+    // bench/longline_bench, which shows the estimate beside the real time.
     static double LayoutSeconds(std::size_t length, bool utf8);
 
     int Length() const;
