@@ -68,21 +68,27 @@ bool Trusted(const struct stat& st, mode_t type)
     return (st.st_mode & S_IFMT) == type && st.st_uid == ::geteuid() && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
-// Makes folder and the folders missing above it, only below a folder of the
-// user's own: a folder made in another user's tree would be theirs to move
+// Whether the nearest folder that exists on the way to folder is the user's
+// own, with the ones missing below it, innermost first. Only there may the
+// folder be made: one made in another user's tree would be theirs to move,
 // and would keep them from making their own.
-void CreateFolders(const fs::path& folder)
+bool MissingBelowOwnFolder(const fs::path& folder, std::vector<fs::path>& missing)
 {
-    std::vector<fs::path> missing;
     fs::path at = folder;
     struct stat st {};
     while (::stat(at.c_str(), &st) != 0) {
         if (errno != ENOENT || at == at.parent_path())
-            return;
+            return false;
         missing.push_back(at);
         at = at.parent_path();
     }
-    if (!S_ISDIR(st.st_mode) || st.st_uid != ::geteuid())
+    return S_ISDIR(st.st_mode) && st.st_uid == ::geteuid();
+}
+
+void CreateFolders(const fs::path& folder)
+{
+    std::vector<fs::path> missing;
+    if (!MissingBelowOwnFolder(folder, missing))
         return;
     for (auto it = missing.rbegin(); it != missing.rend(); ++it)
         if (::mkdir(it->c_str(), 0700) != 0 && errno != EEXIST)
@@ -121,7 +127,12 @@ TPrivateFolder::TPrivateFolder(const std::string& folder, bool create) : path_(f
 TPrivateFolder TPrivateFolder::ForUser(const char* variable, const char* underHome, bool create)
 {
     TPrivateFolder folder(UserFolder(variable, underHome), create);
-    if (folder.Valid())
+    struct stat st {};
+    std::vector<fs::path> missing;
+    // Not made yet but the user's to make: the same folder a save would take.
+    if (folder.Valid()
+        || (!create && ::lstat(folder.Path().c_str(), &st) != 0 && errno == ENOENT
+            && MissingBelowOwnFolder(folder.Path(), missing)))
         return folder;
     const passwd* account = ::getpwuid(::geteuid());
     if (!account || !account->pw_dir || account->pw_dir[0] != '/')
