@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,5 +38,28 @@ struct TCompilerMessage {
 std::vector<TCompilerMessage> ParseCompilerOutput(std::string_view output);
 
 inline constexpr std::size_t MaxMessages = 10000;
+
+// Reads messages out of an output one line at a time, as it arrives; at most
+// MaxMessages, in the order of the output.
+class TMessageParser {
+public:
+    virtual ~TMessageParser() = default;
+    // The next line of the output (numbered from 0), without its break.
+    virtual void Line(std::string_view text, int number) = 0;
+    // The output has ended.
+    virtual void Finish() {}
+
+    std::vector<TCompilerMessage> Messages;
+};
+
+// The messages ParseCompilerOutput reads.
+std::unique_ptr<TMessageParser> NewCompilerParser();
+// A Java program's stack traces: each exception line ("Exception in thread
+// "main" java.lang.X: text", "Caused by: ...", or the line that heads a
+// printed trace) is a message of its own, and each frame line with a source
+// file and a line ("at pkg.Cls.method(Cls.java:5)") is one with that place,
+// its file as the package's folders and the file's name ("pkg/Cls.java"),
+// its text the exception's.
+std::unique_ptr<TMessageParser> NewStackTraceParser();
 
 } // namespace zj

@@ -2,7 +2,6 @@
 
 #include "dosprocess_backend.h"
 
-#include <chrono>
 
 namespace zj {
 
@@ -89,7 +88,7 @@ namespace {
 
 // Steps 1 to 11 of a run: the pipes, the redirection, the start and the
 // putting back. Leaves OutReadPipe, OutWritePipe and SavedStdOut open.
-void StartRedirected(const Command& command, bool visible, Child* child)
+void StartRedirected(const Command& command, bool visible)
 {
     // A stream whose current state cannot be kept is not redirected: the
     // redirecting step fails instead.
@@ -117,7 +116,7 @@ void StartRedirected(const Command& command, bool visible, Child* child)
         Fail("DuplicateHandle failed");
     Close(InWritePipe);
 
-    if (!Start(command, visible, child))
+    if (!Start(command, visible))
         Fail("Create process failed");
 
     StdInRedirected = false;
@@ -141,13 +140,13 @@ void StartRedirected(const Command& command, bool visible, Child* child)
 void RunDosProcess(const std::string& CmdLine, bool Visible, std::string& Output)
 {
     RunCleanup cleanup;
-    StartRedirected(CommandFromLine(CmdLine), Visible, nullptr);
+    StartRedirected(CommandFromLine(CmdLine), Visible);
     ReadDosOutput(Output);
 }
 
 bool StartDosProcess(const std::string& CmdLine, bool Visible)
 {
-    return Start(CommandFromLine(CmdLine), Visible, nullptr);
+    return Start(CommandFromLine(CmdLine), Visible);
 }
 
 void ReadDosOutput(std::string& Output)
@@ -172,131 +171,6 @@ bool dosbackend::Echo::Write(const char* data, std::size_t size)
     if (active_ && !WriteNoWait(data, size))
         active_ = false;
     return active_;
-}
-
-struct TDosRun::TState {
-    Child child;
-    Handle outRead = NoHandle;
-    Handle savedStdOut = NoHandle;
-    std::unique_ptr<Echo> echo;
-    std::string output;
-    TDosEnd end;
-    bool childEnded = false;
-    std::chrono::steady_clock::time_point endedAt;
-    bool done = false;
-
-    ~TState()
-    {
-        // The echo first: it may be the saved standard output itself.
-        echo.reset();
-        Close(outRead);
-        ReleaseSaved(savedStdOut);
-        Release(child);
-    }
-
-    void Finish()
-    {
-        Close(outRead);
-        done = true;
-    }
-};
-
-TDosRun::TDosRun(const std::string& Program, const std::vector<std::string>& Args, bool Visible)
-    : state_(std::make_unique<TState>())
-{
-    {
-        RunCleanup cleanup;
-        StartRedirected(CommandFromArgs(Program, Args), Visible, &state_->child);
-        // The run keeps the read end and the echo's target; the cleanup
-        // releases the rest.
-        std::swap(state_->outRead, OutReadPipe);
-        std::swap(state_->savedStdOut, SavedStdOut);
-        if (!Close(OutWritePipe))
-            RaiseDosError("Closing handle failed");
-    }
-    state_->echo = std::make_unique<Echo>(state_->savedStdOut);
-}
-
-TDosRun::~TDosRun() = default;
-
-bool TDosRun::Poll(int WaitMs)
-{
-    TState& s = *state_;
-    if (s.done)
-        return true;
-    using Clock = std::chrono::steady_clock;
-    using std::chrono::milliseconds;
-    const Clock::time_point until = Clock::now() + milliseconds(WaitMs);
-    EchoGuard guard;
-    constexpr std::size_t PieceSize = 65536;
-    std::string buffer(PieceSize, '\0');
-    for (;;) {
-        Clock::time_point now = Clock::now();
-        if (s.outRead != NoHandle) {
-            Clock::time_point waitUntil = until;
-            if (s.childEnded)
-                waitUntil = std::min(waitUntil, s.endedAt + milliseconds(GraceMs));
-            const auto wait = std::chrono::duration_cast<milliseconds>(waitUntil - now).count();
-            std::size_t count = 0;
-            switch (ReadSome(s.outRead, buffer.data(), buffer.size(), count, wait > 0 ? static_cast<int>(wait) : 0)) {
-            case ReadState::Data:
-                s.output.append(buffer.data(), count);
-                s.echo->Write(buffer.data(), count);
-                break;
-            case ReadState::End:
-                Close(s.outRead);
-                break;
-            case ReadState::Waiting:
-                break;
-            }
-        } else if (!s.childEnded) {
-            const auto left = std::chrono::duration_cast<milliseconds>(until - now).count();
-            if (left > 0)
-                SleepMs(static_cast<int>(std::min<long long>(left, 5)));
-        }
-        now = Clock::now();
-        if (!s.childEnded) {
-            int code = 0;
-            bool signalled = false;
-            if (Ended(s.child, code, signalled)) {
-                s.childEnded = true;
-                s.endedAt = now;
-                s.end = {signalled ? TDosEnd::Signalled : TDosEnd::Exited, code};
-            }
-        }
-        // Whatever the child started may hold the output open for ever.
-        if (s.childEnded && (s.outRead == NoHandle || now >= s.endedAt + milliseconds(GraceMs))) {
-            s.Finish();
-            return true;
-        }
-        if (now >= until)
-            return false;
-    }
-}
-
-void TDosRun::Stop()
-{
-    TState& s = *state_;
-    if (s.done)
-        return;
-    EndAll(s.child);
-    s.end = {TDosEnd::Stopped, 0};
-    s.Finish();
-}
-
-bool TDosRun::Done() const
-{
-    return state_->done;
-}
-
-std::string& TDosRun::Output()
-{
-    return state_->output;
-}
-
-const TDosEnd& TDosRun::End() const
-{
-    return state_->end;
 }
 
 } // namespace zj

@@ -2,9 +2,7 @@
 
 #include "exceptions.h"
 
-#include <memory>
 #include <string>
-#include <vector>
 
 namespace zj {
 
@@ -33,48 +31,5 @@ bool StartDosProcess(const std::string& CmdLine, bool Visible);
 void ReadDosOutput(std::string& Output);
 
 [[noreturn]] void RaiseDosError(const std::string& Msg);
-
-// How a watched child's run ended.
-struct TDosEnd {
-    enum TKind { Exited, Signalled, Stopped };
-    TKind Kind = Exited;
-    // The exit code, or the signal's number.
-    int Code = 0;
-};
-
-// A child run as RunDosProcess runs it, with the program and its arguments
-// given apart (no command line is split off Windows), read a piece at a time
-// so that its caller can keep its windows alive, and watched: the run learns
-// how the child ended and can end it with everything it started.
-class TDosRun {
-public:
-    // The start steps of RunDosProcess, which raise its errors. Off Windows
-    // the child leads a process group of its own; on Windows it is in a job.
-    TDosRun(const std::string& Program, const std::vector<std::string>& Args, bool Visible);
-    // A child still running is not ended; it is collected when it ends.
-    ~TDosRun();
-    TDosRun(const TDosRun&) = delete;
-    TDosRun& operator=(const TDosRun&) = delete;
-
-    // Appends what the child has written to Output, echoing it, and waits at
-    // most WaitMs for more or for the end; true once the run is over. The run
-    // is over when the output has ended and the child has ended, or, when
-    // something the child started keeps the output open, a second after the
-    // child itself has ended.
-    bool Poll(int WaitMs);
-    // Ends the child and every process it started; the run is over.
-    void Stop();
-    bool Done() const;
-    std::string& Output();
-    // How the child ended, once the run is over.
-    const TDosEnd& End() const;
-
-    // How long the output may stay open after the child has ended.
-    static constexpr int GraceMs = 1000;
-
-private:
-    struct TState;
-    std::unique_ptr<TState> state_;
-};
 
 } // namespace zj

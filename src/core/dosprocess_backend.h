@@ -52,40 +52,12 @@ using Command = std::vector<std::string>;
 #endif
 
 Command CommandFromLine(const std::string& cmdLine);
-Command CommandFromArgs(const std::string& program, const std::vector<std::string>& args);
 
-// A child whose starter watches it and may end it with everything it starts.
-struct Child {
-#ifdef _WIN32
-    Handle Process = NoHandle;
-    // Holds the child and its descendants; none when the system refused one.
-    Handle Job = NoHandle;
-#else
-    pid_t Pid = -1;
-    bool Reaped = false;
-#endif
-};
-
-// Starts command with the current standard streams. With child, the child is
-// kept for Ended, EndAll and Release; without, nothing ever waits for it.
-bool Start(const Command& command, bool visible, Child* child);
-
-// Non-blocking: true once the child has ended, with its exit code or, when
-// signalled, the signal's number.
-bool Ended(Child& child, int& code, bool& signalled);
-// Ends the child and every process it started.
-void EndAll(Child& child);
-// Nothing watches the child any more; it is collected when it ends.
-void Release(Child& child);
+// Starts command with the current standard streams; nothing ever waits for it.
+bool Start(const Command& command, bool visible);
 
 // Blocks until bytes arrive; false at the end of the output or on failure.
 bool Read(Handle handle, char* buffer, std::size_t size, std::size_t& count);
-
-enum class ReadState { Data, Waiting, End };
-// Reads what has arrived, waiting at most waitMs for bytes or the output's end.
-ReadState ReadSome(Handle handle, char* buffer, std::size_t size, std::size_t& count, int waitMs);
-
-void SleepMs(int ms);
 
 // Where the echo goes: a handle to the saved standard output on which no
 // write waits. Whatever cannot be taken at once ends the echo.

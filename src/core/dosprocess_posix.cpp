@@ -7,12 +7,9 @@
 
 #include <cerrno>
 #include <fcntl.h>
-#include <poll.h>
 #include <string>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 namespace zj::dosbackend {
@@ -111,52 +108,9 @@ Command CommandFromLine(const std::string& cmdLine)
     return SplitCommandLine(cmdLine);
 }
 
-Command CommandFromArgs(const std::string& program, const std::vector<std::string>& args)
+bool Start(const Command& command, bool)
 {
-    Command command{program};
-    command.insert(command.end(), args.begin(), args.end());
-    return command;
-}
-
-bool Start(const Command& command, bool, Child* child)
-{
-    if (!child)
-        return SpawnDetached(command) == 0;
-    pid_t pid = -1;
-    if (Spawn(command, true, pid) != 0)
-        return false;
-    child->Pid = pid;
-    child->Reaped = false;
-    return true;
-}
-
-bool Ended(Child& child, int& code, bool& signalled)
-{
-    if (child.Pid < 0 || child.Reaped)
-        return child.Reaped;
-    int status = 0;
-    const pid_t r = RetryOnEintr([&] { return waitpid(child.Pid, &status, WNOHANG); });
-    if (r != child.Pid)
-        return false;
-    child.Reaped = true;
-    signalled = WIFSIGNALED(status);
-    code = signalled ? WTERMSIG(status) : WEXITSTATUS(status);
-    return true;
-}
-
-void EndAll(Child& child)
-{
-    // The group outlives its leader while any member lives, so this also
-    // reaches what a compiler that has already ended left behind.
-    if (child.Pid > 0)
-        killpg(child.Pid, SIGKILL);
-}
-
-void Release(Child& child)
-{
-    if (child.Pid > 0 && !child.Reaped)
-        ReapWhenDone(child.Pid);
-    child.Pid = -1;
+    return SpawnDetached(command) == 0;
 }
 
 bool Read(Handle handle, char* buffer, std::size_t size, std::size_t& count)
@@ -164,25 +118,6 @@ bool Read(Handle handle, char* buffer, std::size_t size, std::size_t& count)
     ssize_t n = RetryOnEintr([&] { return read(handle, buffer, size); });
     count = n > 0 ? static_cast<std::size_t>(n) : 0;
     return n > 0;
-}
-
-ReadState ReadSome(Handle handle, char* buffer, std::size_t size, std::size_t& count, int waitMs)
-{
-    count = 0;
-    pollfd ready{handle, POLLIN, 0};
-    int n = poll(&ready, 1, waitMs);
-    if (n < 0)
-        return errno == EINTR ? ReadState::Waiting : ReadState::End;
-    if (n == 0)
-        return ReadState::Waiting;
-    // Readable, or hung up: the read tells data from the end.
-    return Read(handle, buffer, size, count) ? ReadState::Data : ReadState::End;
-}
-
-void SleepMs(int ms)
-{
-    timespec pause{ms / 1000, (ms % 1000) * 1000000L};
-    RetryOnEintr([&] { return nanosleep(&pause, &pause); });
 }
 
 Echo::Echo(Handle savedStdOut)

@@ -87,15 +87,7 @@ Command CommandFromLine(const std::string& cmdLine)
     return cmdLine;
 }
 
-Command CommandFromArgs(const std::string& program, const std::vector<std::string>& args)
-{
-    Command line = QuoteProgram(program);
-    for (const std::string& arg : args)
-        line += " " + QuoteArgument(arg);
-    return line;
-}
-
-bool Start(const Command& command, bool visible, Child* child)
+bool Start(const Command& command, bool visible)
 {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -107,52 +99,12 @@ bool Start(const Command& command, bool visible, Child* child)
     // The wide call: command lines are UTF-8 here, and a file name outside the
     // ANSI code page would not survive CreateProcessA.
     std::wstring line = CommandLineToWide(command);
-    // A watched child joins its job before it runs, so that everything it
-    // starts is in the job too.
-    const DWORD flags = child ? CREATE_SUSPENDED : 0;
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr, &startup, &info))
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info))
         return false;
-    if (child) {
-        child->Process = info.hProcess;
-        child->Job = CreateJobObjectW(nullptr, nullptr);
-        if (child->Job && !AssignProcessToJobObject(child->Job, info.hProcess)) {
-            CloseHandle(child->Job);
-            child->Job = NoHandle;
-        }
-        ResumeThread(info.hThread);
-    } else {
-        // Nothing ever waits for the child.
-        CloseHandle(info.hProcess);
-    }
+    // Nothing ever waits for the child.
+    CloseHandle(info.hProcess);
     CloseHandle(info.hThread);
     return true;
-}
-
-bool Ended(Child& child, int& code, bool& signalled)
-{
-    if (child.Process == NoHandle || WaitForSingleObject(child.Process, 0) != WAIT_OBJECT_0)
-        return false;
-    DWORD exitCode = 0;
-    GetExitCodeProcess(child.Process, &exitCode);
-    code = static_cast<int>(exitCode);
-    signalled = false;
-    return true;
-}
-
-void EndAll(Child& child)
-{
-    if (child.Job != NoHandle)
-        TerminateJobObject(child.Job, 1);
-    else if (child.Process != NoHandle)
-        TerminateProcess(child.Process, 1);
-}
-
-void Release(Child& child)
-{
-    // Closing the job ends nothing in it: it was made without
-    // JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE.
-    Close(child.Job);
-    Close(child.Process);
 }
 
 bool Read(Handle handle, char* buffer, std::size_t size, std::size_t& count)
@@ -161,31 +113,6 @@ bool Read(Handle handle, char* buffer, std::size_t size, std::size_t& count)
     BOOL ok = ReadFile(handle, buffer, static_cast<DWORD>(size), &n, nullptr);
     count = n;
     return ok && n > 0;
-}
-
-ReadState ReadSome(Handle handle, char* buffer, std::size_t size, std::size_t& count, int waitMs)
-{
-    // Anonymous pipes cannot be waited on: look, and look again shortly.
-    count = 0;
-    const ULONGLONG until = GetTickCount64() + static_cast<ULONGLONG>(waitMs > 0 ? waitMs : 0);
-    for (;;) {
-        DWORD available = 0;
-        if (!PeekNamedPipe(handle, nullptr, 0, nullptr, &available, nullptr))
-            return ReadState::End;
-        if (available > 0) {
-            const DWORD wanted = available < size ? available : static_cast<DWORD>(size);
-            return Read(handle, buffer, wanted, count) ? ReadState::Data : ReadState::End;
-        }
-        const ULONGLONG now = GetTickCount64();
-        if (now >= until)
-            return ReadState::Waiting;
-        Sleep(static_cast<DWORD>(until - now < 5 ? until - now : 5));
-    }
-}
-
-void SleepMs(int ms)
-{
-    Sleep(static_cast<DWORD>(ms));
 }
 
 Echo::Echo(Handle savedStdOut)

@@ -31,9 +31,14 @@ TdlgErrors::~TdlgErrors() = default;
 
 void TdlgErrors::ShowOutput(std::string_view output)
 {
-    ui->memErrors->LoadView(output, continued_);
+    SetOutput(output);
     show();
     raise();
+}
+
+void TdlgErrors::SetOutput(std::string_view output)
+{
+    ui->memErrors->LoadView(output, continued_);
 }
 
 int TdlgErrors::OutputLine(int displayLine) const
@@ -44,18 +49,9 @@ int TdlgErrors::OutputLine(int displayLine) const
 
 void TdlgErrors::ShowLine(int outputLine)
 {
-    // The first display line of the output line: the smallest one that
-    // OutputLine maps onto it.
-    int low = outputLine;
-    int high = outputLine + static_cast<int>(continued_.size());
-    while (low < high) {
-        const int middle = low + (high - low) / 2;
-        if (OutputLine(middle) < outputLine)
-            low = middle + 1;
-        else
-            high = middle;
-    }
-    ui->memErrors->GoToLineColumn(low, 0);
+    const int line = FirstDisplayLine(outputLine, outputLine, outputLine + static_cast<int>(continued_.size()),
+                                      [this](int displayLine) { return OutputLine(displayLine); });
+    ui->memErrors->GoToLineColumn(line, 0);
 }
 
 int TdlgErrors::CaretOutputLine() const

@@ -24,6 +24,8 @@ public:
     // Replaces the text with output, bytes as the compiler wrote them, and
     // brings the window to the front, without making it modal.
     void ShowOutput(std::string_view output);
+    // Replaces the text as ShowOutput does, leaving the window as it is.
+    void SetOutput(std::string_view output);
     // Puts the caret at the start of a line of the output (0-based), in view.
     void ShowLine(int outputLine);
     // The output line (0-based) the caret is on.

@@ -82,8 +82,11 @@ void TfrmMain::UpdateMenuItems()
     ui->cmbDocType->setEnabled(active != nullptr);
     // Setting the index from code does not run the change handler.
     ui->cmbDocType->setCurrentIndex(ui->cmbDocType->isEnabled() ? active->DocType() : -1);
+    // One compile at a time; a run may compile first.
     ui->cmdJava->setEnabled(hasText && !JavaCompilerPath.empty() && FileExists(JavaCompilerPath)
-                        && active->DocType() == dtJava);
+                            && active->DocType() == dtJava && !compile_);
+    ui->cmdRun->setEnabled(ui->cmdJava->isEnabled());
+    ui->cmdStop->setEnabled(compile_ || run_);
     ui->cmdBrowser->setEnabled(hasText && !BrowserExe.empty());
     for (QAction* item : {ui->mnuWindowCascade, ui->mnuWindowTile, ui->mnuWindowArrange, ui->mnuWindowMinimize})
         item->setEnabled(anyWindow);

@@ -1,36 +1,25 @@
-// From the compiler's messages to their lines: marks in the text, the output
-// window's lines, Next and Previous Error, and Go to Line.
+// From the messages of a compile or a run to their lines: marks in the text,
+// the lines of the output window and the console, Next and Previous Error,
+// and Go to Line.
 #include "fmain.h"
 
 #include "cedit.h"
+#include "console.h"
 #include "derrors.h"
 #include "filedialogs.h"
+#include "messagelist.h"
 #include "msgdialogs.h"
 #include "richedit.h"
 #include "sysutils.h"
 #include "ui_fmain.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <map>
+#include <set>
 
 namespace zj {
 
 namespace {
-
-// A name the compiler wrote, made full: it ran in the editor's folder, so
-// that comes first, then the compiled file's folder.
-std::string FullMessageFile(const std::string& named, const std::string& compiled)
-{
-    const std::filesystem::path path(named);
-    if (path.is_absolute())
-        return named;
-    std::error_code error;
-    const std::filesystem::path current = std::filesystem::current_path(error);
-    if (!error && FileExists((current / path).string()))
-        return (current / path).string();
-    return ExtractFilePath(compiled) + named;
-}
 
 QString KindWord(TMessageKind kind)
 {
@@ -47,31 +36,29 @@ QString KindWord(TMessageKind kind)
 
 } // namespace
 
-void TfrmMain::TakeMessages(const std::string& output, const std::string& fileName)
+const std::vector<TCompilerMessage>& TfrmMain::CompileMessages() const
 {
-    messages_ = ParseCompilerOutput(output);
-    messageIndex_ = -1;
-    messagesLocated_ = false;
-    std::map<std::string, std::string> full;
-    for (TCompilerMessage& message : messages_) {
-        if (message.File.empty())
-            continue;
-        auto known = full.find(message.File);
-        if (known == full.end())
-            known = full.emplace(message.File, FullMessageFile(message.File, fileName)).first;
-        message.File = known->second;
-        messagesLocated_ = messagesLocated_ || message.Located();
-    }
+    return messages_->Messages();
+}
+
+void TfrmMain::TakeMessages(std::shared_ptr<TMessageList> messages, const std::string& compiledFile, int marked)
+{
+    messages_ = std::move(messages);
+    markedMessage_ = marked;
+    messagesLocated_ = messages_->AnyLocated();
+    std::set<std::string> named;
+    for (const TCompilerMessage& message : messages_->Messages())
+        if (message.Located())
+            named.insert(message.File);
     // A compiled file's marks go; so do those of every file with new ones.
     for (TcwEdit* editor : EditorWindows()) {
         if (editor->FileName().empty())
             continue;
-        const bool named = std::any_of(full.begin(), full.end(), [&](const auto& file) {
-            return SameFile(file.second, editor->FileName());
-        });
-        if (named || SameFile(editor->FileName(), fileName))
+        const bool hasNew = std::any_of(named.begin(), named.end(),
+                                        [&](const std::string& file) { return SameFile(file, editor->FileName()); });
+        if (hasNew || (!compiledFile.empty() && SameFile(editor->FileName(), compiledFile)))
             editor->memText->ClearMarks();
-        if (named)
+        if (hasNew)
             MarkEditor(editor);
     }
     UpdateMenuItems();
@@ -79,34 +66,45 @@ void TfrmMain::TakeMessages(const std::string& output, const std::string& fileNa
 
 void TfrmMain::MarkEditor(TcwEdit* editor)
 {
+    const std::vector<TCompilerMessage>& messages = messages_->Messages();
+    const bool program = messages_->Source() == TMessageList::TSource::Program;
     std::map<std::string, bool> same;
-    for (const TCompilerMessage& message : messages_) {
-        if (!message.Located())
+    for (std::size_t i = 0; i < messages.size(); ++i) {
+        const TCompilerMessage& message = messages[i];
+        if (!message.Located() || (markedMessage_ >= 0 && static_cast<int>(i) != markedMessage_))
             continue;
         auto known = same.find(message.File);
         if (known == same.end())
             known = same.emplace(message.File, SameFile(message.File, editor->FileName())).first;
         if (known->second)
             editor->memText->AddMark(message.Line - 1, message.Column, message.Kind,
-                                     KindWord(message.Kind) + QStringLiteral(": ")
-                                         + QString::fromStdString(message.Text));
+                                     program ? QString::fromStdString(message.Text)
+                                             : KindWord(message.Kind) + QStringLiteral(": ")
+                                                   + QString::fromStdString(message.Text));
     }
 }
 
 bool TfrmMain::GoToMessage(int index)
 {
-    if (index < 0 || index >= static_cast<int>(messages_.size()) || !messages_[index].Located())
+    return GoToMessage(*messages_, index);
+}
+
+bool TfrmMain::GoToMessage(TMessageList& messages, int index)
+{
+    if (index < 0 || index >= static_cast<int>(messages.Messages().size()) || !messages.Messages()[index].Located())
         return false;
-    const TCompilerMessage& message = messages_[index];
+    // A copy: opening a window may run code that reads the messages again.
+    const TCompilerMessage message = messages.Messages()[index];
     // An open window is taken as it stands, modified or not.
     TcwEdit* editor = FindEditor(message.File);
     if (!editor) {
-        if (!FileExists(message.File))
+        // A folder, a device or a FIFO is no file to show.
+        if (!IsRegularFile(message.File))
             return false;
         editor = OpenFile(message.File);
         // Not opened at the user's word: the next jump goes on from here.
         if (!editor) {
-            messageIndex_ = index;
+            messages.SetCurrent(index);
             return true;
         }
         MarkEditor(editor);
@@ -115,43 +113,38 @@ bool TfrmMain::GoToMessage(int index)
             editor->showNormal();
         ui->ClientArea->setActiveSubWindow(editor);
     }
-    messageIndex_ = index;
+    messages.SetCurrent(index);
     activateWindow();
     editor->memText->setFocus();
     editor->memText->GoToLineColumn(message.Line - 1, message.Column);
-    if (dlgErrors && dlgErrors->isVisible())
+    if (&messages == errorsMessages_.get() && dlgErrors && dlgErrors->isVisible())
         dlgErrors->ShowLine(message.FirstLine);
+    if (&messages == consoleMessages_.get() && pnlConsole->isVisible())
+        memConsole->ShowLine(message.FirstLine);
     return true;
 }
 
 void TfrmMain::dlgErrorsLineChosen(int outputLine)
 {
-    // The message whose lines hold outputLine, if any.
-    auto after = std::upper_bound(messages_.begin(), messages_.end(), outputLine,
-                                  [](int line, const TCompilerMessage& message) { return line < message.FirstLine; });
-    if (after == messages_.begin())
-        return;
-    const auto index = static_cast<int>(after - messages_.begin()) - 1;
-    if (outputLine <= messages_[index].LastLine)
-        GoToMessage(index);
+    if (errorsMessages_)
+        GoToMessage(*errorsMessages_, errorsMessages_->MessageAtLine(outputLine));
+}
+
+void TfrmMain::memConsoleLineChosen(int outputLine)
+{
+    if (consoleMessages_)
+        GoToMessage(*consoleMessages_, consoleMessages_->MessageAtLine(outputLine));
 }
 
 void TfrmMain::mnuSearchNextErrorClick()
 {
     // Round the list, past what cannot be followed.
-    const int count = static_cast<int>(messages_.size());
-    for (int step = 1; messagesLocated_ && step <= count; ++step)
-        if (GoToMessage((messageIndex_ + step) % count))
-            return;
+    messages_->Step(1, [this](int index) { return GoToMessage(*messages_, index); });
 }
 
 void TfrmMain::mnuSearchPreviousErrorClick()
 {
-    const int count = static_cast<int>(messages_.size());
-    const int from = messageIndex_ < 0 ? count : messageIndex_;
-    for (int step = 1; messagesLocated_ && step <= count; ++step)
-        if (GoToMessage(((from - step) % count + count) % count))
-            return;
+    messages_->Step(-1, [this](int index) { return GoToMessage(*messages_, index); });
 }
 
 void TfrmMain::mnuSearchGoToLineClick()

@@ -5,6 +5,9 @@
 #include "editorfont.h"
 #include "filedialogs.h"
 #include "formresources.h"
+#include "jobwatch.h"
+#include "messagelist.h"
+#include "msgdialogs.h"
 #include "printdialog.h"
 #include "registry.h"
 #include "sysutils.h"
@@ -37,6 +40,9 @@ TfrmMain::TfrmMain() : ui(std::make_unique<Ui::TfrmMain>())
     dlgOpen->Filter = filter;
     dlgSave->Filter = filter;
     CreateSearchDialogs();
+    CreateConsole();
+    messages_ = std::make_shared<TMessageList>(TMessageList::TSource::Compiler,
+                                               [](const std::string& named) { return named; });
     ConnectHandlers();
     try {
         FormCreate();
@@ -91,6 +97,8 @@ void TfrmMain::ConnectHandlers()
     bind(ui->mnuWindowArrange, triggered, &TfrmMain::mnuWindowArrangeClick);
     bind(ui->mnuWindowMinimize, triggered, &TfrmMain::mnuWindowMinimizeClick);
     bind(ui->cmdJava, clicked, &TfrmMain::cmdJavaClick);
+    bind(ui->cmdRun, clicked, &TfrmMain::cmdRunClick);
+    bind(ui->cmdStop, clicked, &TfrmMain::cmdStopClick);
     bind(ui->cmdBrowser, clicked, &TfrmMain::cmdBrowserClick);
     bind(ui->mnuSearchFind, triggered, &TfrmMain::SearchFind);
     bind(ui->cmdFind, clicked, &TfrmMain::SearchFind);
@@ -273,6 +281,13 @@ QList<TcwEdit*> TfrmMain::EditorWindows() const
 
 void TfrmMain::closeEvent(QCloseEvent* event)
 {
+    if (run_
+        && MessageDlg(QStringLiteral("'%1' is still running. Stop it and exit?").arg(runName_),
+                      {TMsgDlgBtn::mbYes, TMsgDlgBtn::mbNo})
+               != mrYes) {
+        event->ignore();
+        return;
+    }
     // Every editor agrees first, the most recently active one first; the
     // first refusal keeps the frame and the windows not yet asked open.
     for (TcwEdit* editor : EditorWindows()) {
@@ -281,6 +296,9 @@ void TfrmMain::closeEvent(QCloseEvent* event)
             return;
         }
     }
+    // Nothing the editor started outlives it.
+    run_.reset();
+    compile_.reset();
     event->accept();
 }
 

@@ -1,15 +1,18 @@
 #pragma once
 
 #include "compilermessages.h"
-#include "dosprocess.h"
 #include "editorhost.h"
+#include "javaprogram.h"
+#include "job.h"
 #include "zidarodadefs.h"
 
+#include <QDockWidget>
 #include <QFont>
 #include <QMainWindow>
 #include <QPointer>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,7 +24,10 @@ class TfrmMain;
 namespace zj {
 
 class TcwEdit;
+class TConsole;
 class TdlgErrors;
+class TJobWatch;
+class TMessageList;
 class TFindDialog;
 class TOpenDialog;
 class TPrintDialog;
@@ -88,6 +94,11 @@ public:
     void mnuWindowArrangeClick();
     void mnuWindowMinimizeClick();
     void cmdJavaClick();
+    // Runs the active Java document's program in the console, compiling it
+    // first when its class is missing or older.
+    void cmdRunClick();
+    // Ends the compile and the program, whichever runs.
+    void cmdStopClick();
     // Reads the .html association into BrowserCommand and BrowserExe; true
     // when an open command was found.
     bool FindBrowser();
@@ -103,12 +114,19 @@ public:
     void mnuSearchPreviousErrorClick();
     void mnuSearchGoToLineClick();
 
-    // The messages of the last compile, their file names made full.
-    const std::vector<TCompilerMessage>& CompileMessages() const { return messages_; }
-    // Shows where message index points: the window of its file (opened as
-    // Open does when there is none) active, the caret on its line and
-    // column. False when it points at no file that can be shown.
+    // The messages Next and Previous Error step through: the last compile's
+    // or the last run's, their file names made full.
+    const std::vector<TCompilerMessage>& CompileMessages() const;
+    // Shows where message index of those points: the window of its file
+    // (opened as Open does when there is none) active, the caret on its line
+    // and column. False when it points at no file that can be shown.
     bool GoToMessage(int index);
+
+    // The pane titled "Console" below the documents, and its text.
+    QDockWidget* pnlConsole;
+    TConsole* memConsole;
+    bool Compiling() const { return compile_ != nullptr; }
+    bool ProgramRunning() const { return run_ != nullptr; }
 
     // Opens fileName in a new editor window, as Open does once the dialog has
     // given the name: the one way in which a file comes to a window. A file
@@ -149,15 +167,23 @@ private:
     // Asks question (with the document's name for %1) when the document is not
     // saved, then saves it in any case; false when the user or the save said no.
     bool SaveBeforeUse(TcwEdit* editor, const QString& question);
-    // Runs the compiler on fileName while the windows stay alive, offering to
-    // stop it after a second; what it wrote and how it ended.
-    TDosEnd RunCompiler(const std::string& fileName, std::string& output);
-    // Reads the output's messages and marks them in every window they name.
-    void TakeMessages(const std::string& output, const std::string& fileName);
-    // Marks in editor the messages of the last compile about its file.
+    // Starts the compiler on fileName in the background.
+    void StartCompile(const std::string& fileName);
+    void CompileEnded(const std::string& fileName, const TJobEnd& end);
+    void StartRun(const TJavaProgram& program, const std::string& launcher);
+    void RunEnded(const TJobEnd& end);
+    void CreateConsole();
+    // Makes messages the ones Next and Previous Error step through, and marks
+    // them in every window they name; marked is the one to mark of a run's,
+    // -1 for all of a compile's.
+    void TakeMessages(std::shared_ptr<TMessageList> messages, const std::string& compiledFile, int marked);
+    // Marks in editor the messages of messages_ about its file.
     void MarkEditor(TcwEdit* editor);
+    // The one way to a message's line, from any list.
+    bool GoToMessage(TMessageList& messages, int index);
     void ShowCompileOutput(std::string_view output);
     void dlgErrorsLineChosen(int outputLine);
+    void memConsoleLineChosen(int outputLine);
 
     // The menus, the toolbar, the selector and the status bar.
     std::unique_ptr<Ui::TfrmMain> ui;
@@ -168,11 +194,26 @@ private:
     QList<QAction*> windowList_;
     // Whether the last FindBrowser read a command with a file placeholder.
     bool browserTakesFile_ = false;
-    std::vector<TCompilerMessage> messages_;
-    // The message last gone to, -1 before the first.
-    int messageIndex_ = -1;
+    std::shared_ptr<TMessageList> messages_;
     bool messagesLocated_ = false;
+    // Of a run's messages the one marked; -1: all of a compile's.
+    int markedMessage_ = -1;
+    // The messages behind the output window's text and the console's.
+    std::shared_ptr<TMessageList> errorsMessages_;
+    std::shared_ptr<TMessageList> consoleMessages_;
     QPointer<TdlgErrors> errorsConnected_;
+    // The compile and the program that run now, and what the compile has
+    // written so far.
+    std::unique_ptr<TJobWatch> compile_;
+    std::string compileOutput_;
+    std::unique_ptr<TJobWatch> run_;
+    QString runName_;
+    // The program to run once the compile that runs now has succeeded.
+    struct TRunRequest {
+        TJavaProgram Program;
+        std::string Launcher;
+    };
+    std::optional<TRunRequest> runAfterCompile_;
 };
 
 // The one frame of the program.

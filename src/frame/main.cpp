@@ -39,6 +39,9 @@ int main(int argc, char** argv)
     // taken by the next file (the display connection) and receive the echo
     // of the compiler's output.
     zj::OpenClosedStdStreams();
+    // Whatever a compile or a program leaves behind, also in a session of
+    // its own, stays the editor's to end.
+    zj::BecomeSubreaper();
 #endif
     zj::TApplication application(argc, argv);
     zj::SetApplicationTitle(QStringLiteral("Zorvane Java Editor"));

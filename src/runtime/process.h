@@ -27,15 +27,37 @@ std::wstring CommandLineToWide(std::string_view cmdLine);
 // program that is missing or not executable fails here, not in the child).
 int SpawnDetached(const std::vector<std::string>& args, pid_t* pid = nullptr);
 
+// What a child gets besides its arguments.
+struct TSpawnSetup {
+    // The descriptors that become the child's 0, 1 and 2; -1 passes the
+    // editor's own.
+    int Std[3] = {-1, -1, -1};
+    // The child's working folder; empty: the editor's.
+    std::string Folder;
+    // "NAME=value" entries added to the editor's environment.
+    std::vector<std::string> Environment;
+    // The child leads a process group of its own (its id is pid), so that it
+    // can be ended together with everything it starts.
+    bool OwnGroup = false;
+};
+
 // Starts args[0] as SpawnDetached does, but leaves the waiting to the caller,
-// who waits for pid or hands it to ReapWhenDone. With ownGroup the child leads
-// a process group of its own (its id is pid), so that it can be ended together
-// with everything it starts.
-int Spawn(const std::vector<std::string>& args, bool ownGroup, pid_t& pid);
+// who collects pid with CollectIfEnded or hands it to ReapWhenDone.
+int Spawn(const std::vector<std::string>& args, const TSpawnSetup& setup, pid_t& pid);
+
+// Collects the child pid if it has ended: true, with its wait status.
+bool CollectIfEnded(pid_t pid, int& status);
 
 // Collects the child pid in the background once it ends; nothing else may
 // wait for it afterwards.
 void ReapWhenDone(pid_t pid);
+
+// Makes the editor the reaper of every orphaned descendant (Linux), so that
+// what a job leaves behind, also in a session of its own, stays a child of
+// the editor to find and end; orphans are collected as they end. Once this
+// has run, every child must be started through Spawn: another child's end
+// would be collected here too.
+void BecomeSubreaper();
 
 // Points each of the descriptors 0, 1 and 2 that is closed at /dev/null, so
 // that no file opened later takes its number and receives what is meant for

@@ -83,6 +83,55 @@ bool FileExists(const std::string& fileName)
     return std::filesystem::exists(st) && !std::filesystem::is_directory(st);
 }
 
+bool IsRegularFile(const std::string& fileName)
+{
+    if (fileName.empty())
+        return false;
+    std::error_code ec;
+    return std::filesystem::is_regular_file(std::filesystem::u8path(fileName), ec) && !ec;
+}
+
+bool IsProgramFile(const std::string& fileName)
+{
+#ifdef _WIN32
+    return IsRegularFile(fileName);
+#else
+    return IsRegularFile(fileName) && ::access(fileName.c_str(), X_OK) == 0;
+#endif
+}
+
+std::string FindOnPath(const std::string& program)
+{
+#ifdef _WIN32
+    constexpr char Separator = ';';
+    const std::string name = ExtractFileExt(program).empty() ? program + ".exe" : program;
+#else
+    constexpr char Separator = ':';
+    const std::string& name = program;
+#endif
+    const char* path = std::getenv("PATH");
+    if (!path || name.empty() || LastDelimiter(PathDelimiters, name) != std::string::npos)
+        return {};
+    std::string_view folders(path);
+    for (;;) {
+        const std::size_t end = folders.find(Separator);
+        const std::string_view folder = folders.substr(0, end);
+        // An empty entry is the current folder, which a program's name never
+        // means here.
+        if (!folder.empty()) {
+            std::string candidate(folder);
+            if (PathDelimiters.find(candidate.back()) == std::string_view::npos)
+                candidate += PathDelimiters.front() == '/' ? '/' : '\\';
+            candidate += name;
+            if (IsProgramFile(candidate))
+                return candidate;
+        }
+        if (end == std::string_view::npos)
+            return {};
+        folders.remove_prefix(end + 1);
+    }
+}
+
 bool SameFile(const std::string& a, const std::string& b)
 {
     namespace fs = std::filesystem;

@@ -34,6 +34,18 @@ std::string ChangeFileExt(std::string_view fileName, std::string_view ext,
 // names, and names that cannot be looked up, count as missing.
 bool FileExists(const std::string& fileName);
 
+// True when fileName names a regular file, through links: not a folder, a
+// device or a FIFO, which no window can show.
+bool IsRegularFile(const std::string& fileName);
+
+// True when fileName names a regular file that may be run.
+bool IsProgramFile(const std::string& fileName);
+
+// The full name of program in the first folder of the search path (PATH)
+// that holds it as a file that may be run; empty when none does. On Windows
+// ".exe" is added to a name without an extension.
+std::string FindOnPath(const std::string& program);
+
 // True when both names lead to the same file, compared as the file system
 // would: made absolute, "." and ".." resolved, letter case ignored on Windows,
 // and two names of one existing file (through links) counted as the same.

@@ -101,6 +101,18 @@ bool ClipboardHasText()
     return data && data->hasText();
 }
 
+int FirstDisplayLine(int outputLine, int low, int high, const std::function<int(int)>& outputLineOf)
+{
+    while (low < high) {
+        const int middle = low + (high - low) / 2;
+        if (outputLineOf(middle) < outputLine)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return low;
+}
+
 std::string_view TRichEdit::Bytes()
 {
     const auto* text = static_cast<const char*>(SendScintillaPtrResult(SCI_GETCHARACTERPOINTER));

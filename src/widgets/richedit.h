@@ -203,4 +203,9 @@ private:
 // Whether the clipboard offers plain text.
 bool ClipboardHasText();
 
+// The first display line in [low, high) that outputLineOf, which never
+// decreases, takes to outputLine or beyond; high when there is none. Views
+// that show a long line in pieces find an output line's first piece so.
+int FirstDisplayLine(int outputLine, int low, int high, const std::function<int(int)>& outputLineOf);
+
 } // namespace zj

@@ -1,12 +1,17 @@
 #include "compilermessages.h"
-#include "dosprocess.h"
+#include "job.h"
+#include "messagelist.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <set>
+#include <tuple>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace zj;
@@ -146,6 +151,46 @@ TEST(CompilerMessages, OtherFormsAndLineBreaks)
     }
 }
 
+TEST(CompilerMessages, OutputArrivingInPiecesGivesTheSameMessages)
+{
+    // Cut anywhere, a CR LF between two pieces included; names made full
+    // once each.
+    std::vector<std::string> outputs;
+    for (const Fixture& fixture : JavacFixtures())
+        outputs.push_back(Read(Fixtures / fixture.output));
+    outputs.push_back("x\r\ny\rA.java:2: error: one\r\n  detail\rB.java:9: note: two\n\r\nA.java:3: error: last");
+    std::mt19937 random(7);
+    for (const std::string& output : outputs) {
+        SCOPED_TRACE(output.substr(0, 40));
+        std::vector<TCompilerMessage> expected = ParseCompilerOutput(output);
+        int resolved = 0;
+        TMessageList list(TMessageList::TSource::Compiler, [&](const std::string& named) {
+            ++resolved;
+            return "/full/" + named;
+        });
+        for (std::size_t pos = 0; pos < output.size();) {
+            const std::size_t size = std::min<std::size_t>(random() % 7, output.size() - pos);
+            list.Append(std::string_view(output).substr(pos, size));
+            pos += size;
+        }
+        list.Finish();
+        std::set<std::string> names;
+        for (TCompilerMessage& m : expected)
+            if (!m.File.empty()) {
+                names.insert(m.File);
+                m.File = "/full/" + m.File;
+            }
+        ASSERT_EQ(list.Messages().size(), expected.size());
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            const TCompilerMessage& m = list.Messages()[i];
+            EXPECT_EQ(std::tie(m.File, m.Line, m.Column, m.Text, m.FirstLine, m.LastLine),
+                      std::tie(expected[i].File, expected[i].Line, expected[i].Column, expected[i].Text,
+                               expected[i].FirstLine, expected[i].LastLine));
+        }
+        EXPECT_EQ(resolved, static_cast<int>(names.size()));
+    }
+}
+
 TEST(CompilerMessages, WhatIsNotAMessageIsLeftOut)
 {
     const std::string outputs[] = {
@@ -208,12 +253,18 @@ TEST(CompilerMessages, TheMachinesJavacStillWritesWhatTheFixturesHold)
     for (const Source& source : sources) {
         SCOPED_TRACE(source.file);
         const std::string file = (Fixtures / source.file).string();
-        TDosRun run(javac, {"-d", classes.string(), file}, false);
-        while (!run.Poll(50)) {
+        TJob run(javac, {"-d", classes.string(), file}, {});
+        std::vector<TJobPiece> pieces;
+        std::string output;
+        while (!run.Finished()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            run.Take(pieces);
         }
+        for (const TJobPiece& piece : pieces)
+            output += piece.Bytes;
         EXPECT_EQ(run.End().Code, 1);
         // The sources were compiled by their relative names.
-        std::vector<TCompilerMessage> messages = ParseCompilerOutput(run.Output());
+        std::vector<TCompilerMessage> messages = ParseCompilerOutput(output);
         for (TCompilerMessage& m : messages)
             if (m.File == file)
                 m.File = source.file;

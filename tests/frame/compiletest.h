@@ -1,9 +1,13 @@
 #pragma once
 
 #include "derrors.h"
+#include "fmain.h"
 #include "guitest.h"
 #include "processes.h"
 #include "richedit.h"
+
+#include <QElapsedTimer>
+#include <QTest>
 
 #include <string>
 
@@ -24,6 +28,22 @@ protected:
         Put(path, "#!/bin/sh\nfor a in \"$@\"; do echo \"$a\"; done > '" + Path("args") + "'\n" + body + "\n");
         ::chmod(path.c_str(), 0755);
         return path;
+    }
+
+    // Lets the compile and the program that run end, with the windows alive.
+    void WaitForJobs(int seconds = 60)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while ((frame->Compiling() || frame->ProgramRunning()) && clock.elapsed() < seconds * 1000)
+            QTest::qWait(5);
+        Settle();
+    }
+    // F9's handler, then the compile's end.
+    void CompileAndWait()
+    {
+        frame->cmdJavaClick();
+        WaitForJobs();
     }
 
     static TRichEdit* ErrorsView() { return Child<TRichEdit>(dlgErrors, "memErrors"); }

@@ -11,7 +11,9 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <csignal>
+#include <fstream>
 
 using namespace zj;
 
@@ -24,12 +26,12 @@ class Compile : public CompileTest {};
 TEST_F(Compile, StopsSilentlyWithoutWindowTextOrCompiler)
 {
     JavaCompilerPath = FakeCompiler("javac", "");
-    frame->cmdJavaClick();
+    CompileAndWait();
     NewEditor(dtJava);
-    frame->cmdJavaClick();
+    CompileAndWait();
     TcwEdit* editor = OpenSaved("A.java", "class A {}");
     JavaCompilerPath.clear();
-    frame->cmdJavaClick();
+    CompileAndWait();
     EXPECT_TRUE(asked.empty());
     EXPECT_EQ(beeps, 0);
     EXPECT_TRUE(Status().isEmpty());
@@ -42,7 +44,7 @@ TEST_F(Compile, SavedDocumentIsWrittenAgainAndCompiledWithoutAQuestion)
     JavaCompilerPath = FakeCompiler("javac", "");
     TcwEdit* editor = OpenSaved("A.java", "class A {}");
     Put(Path("A.java"), "changed on disk");
-    frame->cmdJavaClick();
+    CompileAndWait();
     EXPECT_TRUE(asked.empty());
     EXPECT_EQ(Get(Path("A.java")), "class A {}");
     EXPECT_EQ(Get(Path("args")), Path("A.java") + "\n");
@@ -59,7 +61,7 @@ TEST_F(Compile, UnsavedDocumentsAskFirst)
     TcwEdit* editor = OpenSaved("A.java", "class A {}");
     Type(editor, "x");
     answers.push_back(mrCancel);
-    frame->cmdJavaClick();
+    CompileAndWait();
     EXPECT_EQ(asked.back().Text, QString::fromStdString("'" + Path("A.java") +
                                                         "' has been changed. The document must be saved "
                                                         "before it can be compiled."));
@@ -72,7 +74,7 @@ TEST_F(Compile, UnsavedDocumentsAskFirst)
     Type(untitled, "class B {}");
     answers.push_back(mrOk);
     saveNames.push_back(std::nullopt);
-    frame->cmdJavaClick();
+    CompileAndWait();
     EXPECT_EQ(asked.back().Text, "'Untitled_1.java' has been changed. The document must be saved before it can "
                                  "be compiled.");
     EXPECT_FALSE(std::filesystem::exists(Path("args")));
@@ -94,7 +96,7 @@ TEST_F(Compile, NamesWithBlanksAndQuotesReachTheCompilerWhole)
         std::filesystem::create_directory(dir / folder);
         std::filesystem::remove(Path("args"));
         JavaCompilerPath = FakeCompiler(folder + "/javac", "");
-        frame->cmdJavaClick();
+        CompileAndWait();
         EXPECT_EQ(Get(Path("args")), Path("my work/Hello World.java") + "\n") << folder;
         EXPECT_TRUE(Status().endsWith("compiled successfully.")) << folder;
     }
@@ -104,7 +106,7 @@ TEST_F(Compile, FailedCompileShowsItsOutputInTheOutputWindow)
 {
     JavaCompilerPath = FakeCompiler("javac", "echo 'warning: deprecated'; exit 1");
     OpenSaved("A.java", "class A {}");
-    frame->cmdJavaClick();
+    CompileAndWait();
     EXPECT_EQ(Status(), QString::fromStdString("Couldn't compile '" + Path("A.java") + "'."));
     EXPECT_EQ(beeps, 1);
     EXPECT_TRUE(dlgErrors->isVisible());
@@ -112,7 +114,7 @@ TEST_F(Compile, FailedCompileShowsItsOutputInTheOutputWindow)
 
     // Errors on standard error count too, and replace the old text.
     JavaCompilerPath = FakeCompiler("javac2", "echo 'A.java:1: error' >&2; exit 2");
-    frame->cmdJavaClick();
+    CompileAndWait();
     EXPECT_EQ(ErrorsText(), "A.java:1: error\n");
 
     dlgErrors->cmdOKClick();
@@ -141,7 +143,7 @@ TEST_F(Compile, JudgedByHowTheCompilerEnded)
         SCOPED_TRACE(c.body);
         dlgErrors->cmdOKClick();
         JavaCompilerPath = FakeCompiler("javac" + std::to_string(++compiler), c.body);
-        frame->cmdJavaClick();
+        CompileAndWait();
         EXPECT_EQ(Status(), QString::fromLatin1(c.status).arg(QString::fromStdString(Path("A.java"))));
         EXPECT_EQ(beeps, compiler);
         EXPECT_EQ(dlgErrors->isVisible(), c.shown != nullptr);
@@ -151,41 +153,46 @@ TEST_F(Compile, JudgedByHowTheCompilerEnded)
     }
 }
 
-TEST_F(Compile, WindowsStayAliveWhileTheCompileStaysModalAndStopEndsEverything)
+TEST_F(Compile, RunsInTheBackgroundWhileTheFrameStaysUsableAndStopEndsEverything)
 {
     const std::string pids = Path("pids");
     JavaCompilerPath = FakeCompiler("javac", "echo $$ > '" + pids + "'; sleep 600 & echo $! >> '" + pids + "'; wait");
     TcwEdit* editor = OpenSaved("A.java", "class A {}");
-    int ticks = 0;
-    bool hourglass = false;
-    QString offer;
-    QTimer ticker;
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        if (++ticks == 3) {
-            // Neither an edit nor a command gets through meanwhile.
-            hourglass = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
-            QTest::keyClick(editor->memText, Qt::Key_X);
-            QTest::mouseClick(Button("cmdOpen"), Qt::LeftButton);
-        }
-        auto* box = frame->findChild<QDialog*>("dlgCompiling");
-        if (box && box->isVisible() && offer.isEmpty()) {
-            offer = Child<QLabel>(box, "lblCompiling")->text();
-            EXPECT_EQ(box->windowModality(), Qt::ApplicationModal);
-            QTest::mouseClick(Child<QPushButton>(box, "cmdStop"), Qt::LeftButton);
-        }
-    });
-    ticker.start(20);
+    TcwEdit* other = OpenSaved("B.txt", "notes");
+    Child<QMdiArea>(frame, "ClientArea")->setActiveSubWindow(editor);
+    Settle();
+    EXPECT_FALSE(Button("cmdStop")->isEnabled());
+    EXPECT_EQ(Button("cmdStop")->toolTip(), "Stop");
     frame->cmdJavaClick();
-    ticker.stop();
+    EXPECT_TRUE(frame->Compiling()) << "returns at once";
+    EXPECT_EQ(Status(), QString::fromStdString("Compiling '" + Path("A.java") + "'..."));
+    EXPECT_EQ(beeps, 0);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_FALSE(Button("cmdJava")->isEnabled()) << "one compile at a time";
+    EXPECT_FALSE(Button("cmdRun")->isEnabled());
+    EXPECT_TRUE(Button("cmdStop")->isEnabled());
+    for (int i = 0; i < 100 && !std::filesystem::exists(pids); ++i)
+        QTest::qWait(10);
 
-    EXPECT_GT(ticks, 10) << "the event loop ran while the compiler did";
-    EXPECT_TRUE(hourglass);
-    EXPECT_EQ(offer, "Compiling 'A.java'...");
+    // Typing, switching windows and a second F9 meanwhile.
+    QTest::keyClick(editor->memText, Qt::Key_X);
+    EXPECT_EQ(Text(editor), "xclass A {}");
+    Child<QMdiArea>(frame, "ClientArea")->setActiveSubWindow(other);
+    Settle();
+    EXPECT_EQ(frame->ActiveEditor(), other);
+    Child<QMdiArea>(frame, "ClientArea")->setActiveSubWindow(editor);
+    Settle();
+    frame->cmdJavaClick();
+    EXPECT_TRUE(asked.empty()) << "no second compile, no question";
+
+    QTest::keyClick(editor->memText, Qt::Key_F5, Qt::ShiftModifier);
+    WaitForJobs();
+    EXPECT_FALSE(frame->Compiling());
     EXPECT_EQ(Status(), QString::fromStdString("Compile of '" + Path("A.java") + "' stopped."));
     EXPECT_EQ(beeps, 1);
     EXPECT_FALSE(dlgErrors->isVisible());
-    EXPECT_EQ(Text(editor), "class A {}");
-    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_FALSE(Button("cmdStop")->isEnabled());
+    EXPECT_TRUE(Button("cmdJava")->isEnabled());
     std::ifstream in(pids);
     long shell = 0, sleeper = 0;
     in >> shell >> sleeper;
@@ -194,16 +201,56 @@ TEST_F(Compile, WindowsStayAliveWhileTheCompileStaysModalAndStopEndsEverything)
     EXPECT_TRUE(ProcessGoes(sleeper));
 }
 
-TEST_F(Compile, AProcessTheCompilerLeftBehindDoesNotHoldTheEditor)
+TEST_F(Compile, AProcessTheCompilerLeftBehindIsEndedWithItsOutput)
 {
+    // It holds the output after the compiler has ended: the compile is over
+    // a moment later, and it is ended.
     JavaCompilerPath = FakeCompiler("javac", "sleep 60 & echo $! > '" + Path("pid") + "'; echo done");
     OpenSaved("A.java", "class A {}");
-    frame->cmdJavaClick();
+    CompileAndWait();
     EXPECT_EQ(Status(), QString::fromStdString("'" + Path("A.java") + "' compiled with warnings."));
     EXPECT_EQ(ErrorsText(), "done\n");
-    const long sleeper = std::stol(Get(Path("pid")));
-    EXPECT_TRUE(ProcessAlive(sleeper)) << "the compile waited for it";
-    ::kill(static_cast<pid_t>(sleeper), SIGKILL);
+    EXPECT_TRUE(ProcessGoes(std::stol(Get(Path("pid")))));
+}
+
+TEST_F(Compile, ASuccessfulCompileLeavesNoOldErrorsInView)
+{
+    OpenSaved("B.java", "class B {}");
+    TcwEdit* a = OpenSaved("A.java", "class A {\n  int x;\n}\n");
+    JavaCompilerPath = FakeCompiler("javac", "echo '" + Path("A.java") + ":2: error: bad'; echo '" + Path("B.java")
+                                                 + ":1: error: also'; exit 1");
+    CompileAndWait();
+    ASSERT_TRUE(dlgErrors->isVisible());
+    EXPECT_EQ(a->memText->MarkedLines(), (std::vector<int>{1}));
+    EXPECT_TRUE(Item("mnuSearchNextError")->isEnabled());
+
+    JavaCompilerPath = FakeCompiler("javac2", "exit 0");
+    CompileAndWait();
+    const QString success = QString::fromStdString("'" + Path("A.java") + "' compiled successfully.");
+    EXPECT_EQ(Status(), success);
+    EXPECT_EQ(QString::fromStdString(ErrorsText()), success);
+    EXPECT_TRUE(a->memText->MarkedLines().empty());
+    EXPECT_TRUE(frame->CompileMessages().empty());
+    EXPECT_FALSE(Item("mnuSearchNextError")->isEnabled());
+    frame->mnuSearchNextErrorClick();
+    EXPECT_EQ(frame->ActiveEditor(), a) << "nothing to step to";
+
+    // A hidden window stays hidden.
+    dlgErrors->cmdOKClick();
+    CompileAndWait();
+    EXPECT_FALSE(dlgErrors->isVisible());
+}
+
+TEST_F(Compile, EndlessOutputIsCappedAndSaysSo)
+{
+    // 40 MB: the first 16 are kept and shown, the rest read and let go.
+    JavaCompilerPath = FakeCompiler("javac", "head -c 41943040 /dev/zero | tr '\\0' x; exit 1");
+    OpenSaved("A.java", "class A {}");
+    CompileAndWait();
+    EXPECT_EQ(Status(), QString::fromStdString("Couldn't compile '" + Path("A.java") + "'."));
+    const std::string shown = ErrorsText();
+    EXPECT_EQ(std::count(shown.begin(), shown.end(), 'x'), 16 << 20);
+    EXPECT_NE(shown.find("[The compiler wrote 25165824 bytes more; only its first 16 MB are shown.]"), std::string::npos);
 }
 
 TEST_F(Compile, OutputWindowKeepsItsLayoutAndShowsAnyOutputWhole)
@@ -262,12 +309,12 @@ TEST_F(Compile, RealCompilerEndToEnd)
         GTEST_SKIP() << "no javac on this machine";
     JavaCompilerPath = javac;
     OpenSaved("Good.java", "public class Good { public static void main(String[] a) {} }\n");
-    frame->cmdJavaClick();
+    CompileAndWait();
     EXPECT_TRUE(Status().endsWith("compiled successfully.")) << Status().toStdString();
     EXPECT_TRUE(std::filesystem::exists(Path("Good.class")));
 
     OpenSaved("Bad.java", "public class Bad { int x = ; }\n");
-    frame->cmdJavaClick();
+    CompileAndWait();
     EXPECT_TRUE(Status().startsWith("Couldn't compile")) << Status().toStdString();
     EXPECT_NE(ErrorsText().find("error"), std::string::npos) << ErrorsText();
 }

@@ -92,7 +92,7 @@ TEST_F(Navigation, EveryMessageOfTheRealCompilerLeadsToItsLineAndColumn)
     const std::string file = Path("my dir/Ärger ünd Öl/Learner.java");
     TcwEdit* editor = OpenSaved("my dir/Ärger ünd Öl/Learner.java", LearnerSource);
     EXPECT_FALSE(Item("mnuSearchNextError")->isEnabled());
-    frame->cmdJavaClick();
+    CompileAndWait();
     EXPECT_TRUE(Status().startsWith("Couldn't compile")) << Status().toStdString();
     const Place places[] = {{file, 5, 9}, {file, 6, 21}, {file, 7, 19}, {file, 17, 14}};
     const std::vector<TCompilerMessage>& messages = frame->CompileMessages();
@@ -141,7 +141,7 @@ TEST_F(Navigation, EveryMessageOfTheRealCompilerLeadsToItsLineAndColumn)
     Select(editor, 0, editor->memText->Length());
     editor->ReplaceSelection("public class Learner {}\n");
     answers.push_back(mrOk);
-    frame->cmdJavaClick();
+    CompileAndWait();
     EXPECT_TRUE(Status().endsWith("compiled successfully.")) << Status().toStdString();
     EXPECT_TRUE(editor->memText->MarkedLines().empty());
     EXPECT_FALSE(Item("mnuSearchNextError")->isEnabled());
@@ -165,7 +165,7 @@ TEST_F(Navigation, MessagesAboutOtherFilesOpenTheirWindowsAndWhatCannotBeFollowe
     output += std::string("\n\x01\xFF garbage \0 A.java:x: error\n", 31);
     Put(Path("output"), output);
     JavaCompilerPath = FakeCompiler("javac", "cat '" + Path("output") + "'; exit 1");
-    frame->cmdJavaClick();
+    CompileAndWait();
     ASSERT_EQ(frame->CompileMessages().size(), 6u);
     EXPECT_EQ(b->memText->MarkedLines(), (std::vector<int>{2}));
 
@@ -199,7 +199,7 @@ TEST_F(Navigation, MessagesAboutOtherFilesOpenTheirWindowsAndWhatCannotBeFollowe
 
     // Compiling A again takes A's marks away, not B's.
     JavaCompilerPath = FakeCompiler("javac2", "");
-    frame->cmdJavaClick();
+    CompileAndWait();
     EXPECT_TRUE(a->memText->MarkedLines().empty());
     EXPECT_EQ(b->memText->MarkedLines(), (std::vector<int>{2}));
 }
@@ -253,8 +253,9 @@ TEST_F(Navigation, F9PressesTheCompileButtonOnlyWhenItIsEnabled)
     TcwEdit* java = OpenSaved("A.java", "class A {}");
     EXPECT_TRUE(Button("cmdJava")->isEnabled());
     EXPECT_EQ(Button("cmdJava")->toolTip(), "Compile Java Code");
+    // The button is pressed as a click would press it, a moment later.
     Press(java->memText->viewport(), Qt::Key_F9);
-    for (int i = 0; i < 100 && Status().isEmpty(); ++i)
-        QTest::qWait(20);
+    for (int i = 0; i < 200 && !Status().endsWith("successfully."); ++i)
+        QTest::qWait(10);
     EXPECT_EQ(Status(), QString::fromStdString("'" + Path("A.java") + "' compiled successfully."));
 }

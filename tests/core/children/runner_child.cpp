@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -193,6 +194,56 @@ int main(int argc, char** argv)
     if (mode == "signal") {
         Put(Out, "ending\n");
         raise(SIGTERM);
+    }
+#endif
+    // Gives back what arrives on its input, then "end" at its end.
+    if (mode == "echo") {
+        char buffer[4096];
+        for (long n; (n = Get(buffer, sizeof buffer)) > 0;)
+            Put(Out, buffer, static_cast<std::size_t>(n));
+        return Put(Out, "end\n") ? 0 : 1;
+    }
+    // Output and error in turns, each given time to arrive before the next.
+    if (mode == "turns") {
+        for (const char* line : {"out 1\n", "err 1\n", "out 2\n"}) {
+            Put(line[0] == 'o' ? Out : Err, line);
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return 0;
+    }
+    if (mode == "flood") {
+        const std::string block(65536, 'y');
+        while (Put(Out, block)) {
+        }
+        return 1;
+    }
+    if (mode == "closein") {
+#ifdef _WIN32
+        CloseHandle(StdHandle(In));
+#else
+        close(0);
+#endif
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        return 0;
+    }
+    if (mode == "cwd") {
+        std::error_code error;
+        return Put(Out, std::filesystem::current_path(error).string() + "\n") ? 0 : 1;
+    }
+#ifndef _WIN32
+    // A grandchild in a session of its own holds the output; the child then
+    // ends ("exit") or never does ("hang").
+    if (mode == "setsid" && argc > 2) {
+        pid_t grandchild = fork();
+        if (grandchild == 0) {
+            setsid();
+            std::this_thread::sleep_for(std::chrono::seconds(600));
+            _exit(0);
+        }
+        Put(Out, std::to_string(grandchild) + "\n");
+        if (std::string_view(argv[2]) == "hang")
+            std::this_thread::sleep_for(std::chrono::seconds(600));
+        return 0;
     }
 #endif
     if (mode == "args") {
