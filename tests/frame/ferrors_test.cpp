@@ -159,18 +159,21 @@ TEST_F(Navigation, MessagesAboutOtherFilesOpenTheirWindowsAndWhatCannotBeFollowe
     TcwEdit* a = OpenSaved("A.java", "class A {\n  int x;\n}\n");
     // Relative names are taken from the compiled file's folder when the
     // editor's own folder has no such file.
+    ::mkfifo(Path("F.fifo").c_str(), 0600);
     std::string output = Path("A.java") + ":2:3: error: in a\n" + Path("B.java") + ":3: warning: in b\n"
                          + Path("D.java") + ":1: error: a folder\n" + Path("E.java") + ":1: error: gone\n"
+                         + "/dev/zero:1: error: a device\n" + Path("F.fifo") + ":1: error: a FIFO\n"
                          + Path("C.java") + ":99:7: error: past the end\nsub/F.java:1: note: relative\n";
     output += std::string("\n\x01\xFF garbage \0 A.java:x: error\n", 31);
     Put(Path("output"), output);
     JavaCompilerPath = FakeCompiler("javac", "cat '" + Path("output") + "'; exit 1");
     CompileAndWait();
-    ASSERT_EQ(frame->CompileMessages().size(), 6u);
+    ASSERT_EQ(frame->CompileMessages().size(), 8u);
     EXPECT_EQ(b->memText->MarkedLines(), (std::vector<int>{2}));
 
-    // B is taken as it stands, modified and not reloaded; the folder and the
-    // missing file are passed; C opens as Open would, at its last line.
+    // B is taken as it stands, modified and not reloaded; the folder, the
+    // missing file, the device and the FIFO are passed and nothing is opened
+    // for them; C opens as Open would, at its last line.
     frame->mnuSearchNextErrorClick();
     ExpectAt({Path("A.java"), 2, 3});
     frame->mnuSearchNextErrorClick();
@@ -191,9 +194,8 @@ TEST_F(Navigation, MessagesAboutOtherFilesOpenTheirWindowsAndWhatCannotBeFollowe
     EXPECT_EQ(frame->EditorWindows().size(), 4);
 
     // Their lines in the output window lead nowhere either.
-    DoubleClickOutputLine(2);
-    DoubleClickOutputLine(3);
-    DoubleClickOutputLine(7);
+    for (int line : {2, 3, 4, 5, 9})
+        DoubleClickOutputLine(line);
     EXPECT_EQ(frame->ActiveEditor(), a);
     EXPECT_EQ(frame->EditorWindows().size(), 4);
 

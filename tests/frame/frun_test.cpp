@@ -132,6 +132,16 @@ TEST_F(Run, AsksBeforeWhatWouldLoseAProgramOrADocument)
     frame->cmdRunClick();
     EXPECT_TRUE(frame->ProgramRunning());
 
+    // Floated, the pane still takes the frame's keys.
+    frame->pnlConsole->setFloating(true);
+    Settle();
+    QTest::keyClick(frame->memConsole, Qt::Key_F5, Qt::ShiftModifier);
+    WaitForJobs();
+    EXPECT_EQ(Status(), "'A' was stopped.");
+    frame->pnlConsole->setFloating(false);
+    frame->cmdRunClick();
+    ASSERT_TRUE(frame->ProgramRunning());
+
     answers.push_back(mrNo);
     EXPECT_FALSE(frame->close());
     EXPECT_EQ(asked.back().Text, "'A' is still running. Stop it and exit?");

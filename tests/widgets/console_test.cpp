@@ -112,6 +112,12 @@ TEST_F(Console, LongLinesAreShownInPiecesButCopiedAndNumberedWhole)
     console->selectAll();
     console->copy();
     EXPECT_EQ(QApplication::clipboard()->text().toStdString(), "first\n" + longLine + "\r\nthird\n");
+
+    // Any bytes, a NUL and what is no UTF-8 among them, are shown as they came.
+    console->Clear();
+    const std::string odd("a\0\xFF" "b\n", 5);
+    console->AppendOutput(TJobStream::Output, odd);
+    EXPECT_EQ(Text(), odd);
 }
 
 TEST_F(Console, KeepsTheLastMegabytesAndSaysSoAtTheTop)

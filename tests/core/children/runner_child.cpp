@@ -211,6 +211,14 @@ int main(int argc, char** argv)
         }
         return 0;
     }
+    // Short lines, one write each, as a program that flushes every line.
+    if (mode == "lines" && argc > 2) {
+        const long count = std::atol(argv[2]);
+        for (long i = 0; i < count; ++i)
+            if (!Put(Out, "line " + std::to_string(i) + "\n"))
+                return 1;
+        return 0;
+    }
     if (mode == "flood") {
         const std::string block(65536, 'y');
         while (Put(Out, block)) {
