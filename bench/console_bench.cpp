@@ -1,6 +1,7 @@
 // A program printing a million short lines, a line a write, into the
 // console, against the same program into a pipe that cat reads; and the
 // slowest keystroke in an editor window while the lines arrive.
+#include "benchutil.h"
 #include "cedit.h"
 #include "derrors.h"
 #include "fmain.h"
@@ -26,29 +27,12 @@
 #include <unistd.h>
 
 using namespace zj;
+using namespace zj::bench;
 namespace fs = std::filesystem;
 
 namespace {
 
 constexpr const char* Lines = "1000000";
-
-fs::path Folder()
-{
-    static const fs::path folder = [] {
-        fs::path path = fs::temp_directory_path() / ("zj_console_bench_" + std::to_string(::getpid()));
-        fs::create_directories(path);
-        return path;
-    }();
-    return folder;
-}
-
-std::string Script(const std::string& name, const std::string& body)
-{
-    const std::string path = (Folder() / name).string();
-    std::ofstream(path) << "#!/bin/sh\n" << body << "\n";
-    ::chmod(path.c_str(), 0755);
-    return path;
-}
 
 // Posts a key to an editor's text every few milliseconds and keeps the
 // longest it took to be handled.

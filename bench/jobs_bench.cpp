@@ -5,6 +5,7 @@
 // waited meanwhile); a program printing a million short lines into the
 // console against the same program into a pipe that cat reads, with the
 // slowest keystroke in an editor window meanwhile.
+#include "benchutil.h"
 #include "cedit.h"
 #include "derrors.h"
 #include "fmain.h"
@@ -37,36 +38,10 @@
 extern char** environ;
 
 using namespace zj;
+using namespace zj::bench;
 namespace fs = std::filesystem;
 
 namespace {
-
-const fs::path& Folder()
-{
-    static const fs::path folder = [] {
-        fs::path path = fs::temp_directory_path() / ("zj_jobs_bench_" + std::to_string(::getpid()));
-        fs::create_directories(path);
-        return path;
-    }();
-    return folder;
-}
-
-std::string Script(const std::string& name, const std::string& body)
-{
-    const std::string path = (Folder() / name).string();
-    std::ofstream(path) << "#!/bin/sh\n" << body << "\n";
-    ::chmod(path.c_str(), 0755);
-    return path;
-}
-
-long KiB(const char* field)
-{
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind(field, 0) == 0)
-            return std::stol(line.substr(std::string(field).size()));
-    return 0;
-}
 
 int Run(const std::vector<std::string>& args)
 {
@@ -81,28 +56,6 @@ int Run(const std::vector<std::string>& args)
     waitpid(pid, &status, 0);
     return status;
 }
-
-// The compiler's output is echoed to the standard output: away from the report.
-class TQuietStdout {
-public:
-    TQuietStdout() : saved_(fcntl(1, F_DUPFD_CLOEXEC, 3))
-    {
-        std::fflush(stdout);
-        const int devNull = open("/dev/null", O_WRONLY | O_CLOEXEC);
-        dup2(devNull, 1);
-        close(devNull);
-    }
-    ~TQuietStdout()
-    {
-        dup2(saved_, 1);
-        close(saved_);
-    }
-    TQuietStdout(const TQuietStdout&) = delete;
-    TQuietStdout& operator=(const TQuietStdout&) = delete;
-
-private:
-    int saved_;
-};
 
 // A frame and its output window, questions answered, beeps silent.
 class TFrame {
@@ -212,7 +165,7 @@ void BM_CompilerFlooding256MB(benchmark::State& state)
         frame->OpenFile(source);
         QApplication::processEvents();
         const long before = KiB("VmRSS:");
-        std::ofstream("/proc/self/clear_refs") << "5";
+        ResetPeak();
         state.ResumeTiming();
         TQuietStdout quiet;
         frame->cmdJavaClick();

@@ -1,6 +1,7 @@
 // Showing 50 MB of compiler output in the output window: as one line and as
 // a million lines. Besides the time, the peak memory the showing takes on
 // top of the output itself, in multiples of the output's size.
+#include "benchutil.h"
 #include "derrors.h"
 
 #include <QApplication>
@@ -14,6 +15,7 @@
 #include <unistd.h>
 
 using namespace zj;
+using namespace zj::bench;
 
 namespace {
 
@@ -31,21 +33,6 @@ std::string MillionLines()
     for (int i = 0; output.size() < OutputSize; ++i)
         output += "Sample.java:" + std::to_string(i % 99999 + 1) + ": error: cannot find symbol here\n";
     return output;
-}
-
-long KiB(const char* field)
-{
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind(field, 0) == 0)
-            return std::stol(line.substr(std::string(field).size()));
-    return 0;
-}
-
-// Starts a new peak of the resident size.
-void ResetPeak()
-{
-    std::ofstream("/proc/self/clear_refs") << "5";
 }
 
 void ShowOutput(benchmark::State& state, const std::string& output)

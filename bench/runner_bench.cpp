@@ -1,6 +1,7 @@
 // The process runner reading 100 MB from a child, against the same child read
 // through a plain pipe; and the fixed cost of running a child that prints
 // nothing, against a bare spawn and wait.
+#include "benchutil.h"
 #include "cmdline.h"
 #include "dosprocess.h"
 
@@ -23,28 +24,6 @@ std::string ChildCommand(const std::string& args)
 {
     return zj::QuoteProgram(RUNNER_CHILD) + " " + args;
 }
-
-// The runner echoes what it reads to the standard output; /dev/null keeps
-// 100 MB out of the report.
-class QuietStdout {
-public:
-    QuietStdout() : saved_(fcntl(1, F_DUPFD_CLOEXEC, 3))
-    {
-        int devNull = open("/dev/null", O_WRONLY | O_CLOEXEC);
-        dup2(devNull, 1);
-        close(devNull);
-    }
-    ~QuietStdout()
-    {
-        dup2(saved_, 1);
-        close(saved_);
-    }
-    QuietStdout(const QuietStdout&) = delete;
-    QuietStdout& operator=(const QuietStdout&) = delete;
-
-private:
-    int saved_;
-};
 
 // posix_spawn with the pipe as standard output, read to its end in chunks of
 // the given size, then waitpid.
@@ -77,7 +56,8 @@ std::size_t PlainPipeRun(const std::vector<std::string>& args, std::size_t chunk
 void RunnerReads100MB(benchmark::State& state)
 {
     const std::string cmdLine = ChildCommand("bytes " + std::to_string(OutputSize));
-    QuietStdout quiet;
+    // The runner echoes what it reads; 100 MB would bury the report.
+    zj::bench::TQuietStdout quiet;
     for (auto _ : state) {
         std::string output;
         zj::RunDosProcess(cmdLine, false, output);
