@@ -1,16 +1,22 @@
-// Load and save of a large Java file through a real editor window, each with
-// the Java colours (a .java file) and without (the same bytes as .txt); beside
-// the load's time, the peak resident size of the same load.
+// Load, save, typing and far jumps in a large Java file through a real editor
+// window, each with the Java colours (a .java file) and without (the same
+// bytes as .txt); beside the load's time, the peak resident size of the same
+// load.
 #include "cedit.h"
 #include "fmain.h"
 #include "richedit.h"
 #include "zidarodadefs.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QKeyEvent>
+#include <QTest>
+#include <QTimer>
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -120,6 +126,52 @@ void Save(benchmark::State& state, const char* name)
 void BM_Save(benchmark::State& state) { Save(state, "_save.java"); }
 void BM_SavePlain(benchmark::State& state) { Save(state, "_save.txt"); }
 
+// A character typed at the caret and everything it makes the window do.
+[[gnu::noinline]] void TypeOneKey(TcwEdit* editor)
+{
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+    QApplication::sendEvent(editor->memText, &press);
+    QApplication::processEvents();
+}
+
+[[gnu::noinline]] void SaveByKey(TcwEdit* editor)
+{
+    QTest::keyClick(editor->memText, Qt::Key_S, Qt::ControlModifier);
+    QApplication::processEvents();
+    editor->memText->repaint();
+}
+
+// As the user saves: one change, then Ctrl+S through the frame's shortcut,
+// timed until the file is on disk and the window has done what follows a
+// save (caption, command state, repaint).
+void SaveAfterOneChange(benchmark::State& state, const char* name)
+{
+    Fixture fixture;
+    fixture.frame->show();
+    const std::string path = WriteSample(name, "\r\n");
+    TcwEdit* editor = fixture.frame->OpenFile(path);
+    editor->memText->setFocus();
+    // At a line's start, so that the break stays CR LF.
+    const long middle = editor->memText->LineCount() / 2;
+    editor->memText->SetSel(
+        static_cast<int>(editor->memText->SendScintilla(TRichEdit::SCI_POSITIONFROMLINE, middle)), 0);
+    QApplication::processEvents();
+    for (auto _ : state) {
+        state.PauseTiming();
+        TypeOneKey(editor);
+        state.ResumeTiming();
+        SaveByKey(editor);
+        if (editor->memText->Modified())
+            state.SkipWithError("not saved");
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * std::filesystem::file_size(path)));
+    delete editor;
+    std::filesystem::remove(path);
+}
+
+void BM_SaveAfterOneChange(benchmark::State& state) { SaveAfterOneChange(state, "_usersave.java"); }
+void BM_SaveAfterOneChangePlain(benchmark::State& state) { SaveAfterOneChange(state, "_usersave.txt"); }
+
 // One keystroke in a 50 MB document: the character typed, the command state
 // run by its caret move and the repainting. Each on the next line down, as
 // a user types through the text, so no line grows without end.
@@ -133,9 +185,7 @@ void Keystroke(benchmark::State& state, const char* name, bool lineNumbers = tru
     editor->memText->SetSel(editor->memText->Length() / 2, 0);
     QApplication::processEvents();
     for (auto _ : state) {
-        QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
-        QApplication::sendEvent(editor->memText, &press);
-        QApplication::processEvents();
+        TypeOneKey(editor);
         state.PauseTiming();
         editor->memText->SendScintilla(TRichEdit::SCI_LINEDOWN);
         QApplication::processEvents();
@@ -177,6 +227,97 @@ void ScrollToEndAndBack(benchmark::State& state, const char* name)
 void BM_ScrollToEndAndBack(benchmark::State& state) { ScrollToEndAndBack(state, "_scroll.java"); }
 void BM_ScrollToEndAndBackPlain(benchmark::State& state) { ScrollToEndAndBack(state, "_scroll.txt"); }
 
+// Runs the event loop for ms milliseconds, as while the user reads: idle
+// work gets its turns.
+void RunEventLoop(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+[[gnu::noinline]] void JumpToEnd(TcwEdit* editor)
+{
+    QTest::keyClick(editor->memText, Qt::Key_End, Qt::ControlModifier);
+    editor->memText->repaint();
+}
+
+// Ctrl+End in a freshly opened 50 MB file, at once or range(0) ms after the
+// first page was painted; timed from the key to the last page painted.
+// styled_pct: how much of the text was coloured when the key came.
+void FarJumpAfterOpen(benchmark::State& state, const char* name)
+{
+    Fixture fixture;
+    fixture.frame->show();
+    const std::string path = WriteSample(name, "\r\n");
+    double styled = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        TcwEdit* editor = fixture.frame->OpenFile(path);
+        QApplication::processEvents();
+        editor->memText->repaint();
+        if (state.range(0) > 0)
+            RunEventLoop(static_cast<int>(state.range(0)));
+        styled += static_cast<double>(editor->memText->SendScintilla(TRichEdit::SCI_GETENDSTYLED))
+                  / editor->memText->Length();
+        state.ResumeTiming();
+        JumpToEnd(editor);
+        state.PauseTiming();
+        delete editor;
+        state.ResumeTiming();
+    }
+    state.counters["styled_pct"] = 100 * styled / static_cast<double>(state.iterations());
+    std::filesystem::remove(path);
+}
+
+void BM_FarJumpAfterOpen(benchmark::State& state) { FarJumpAfterOpen(state, "_jump.java"); }
+void BM_FarJumpAfterOpenPlain(benchmark::State& state) { FarJumpAfterOpen(state, "_jump.txt"); }
+
+// The event loop from the first page of a 50 MB Java file painted until the
+// whole text is coloured (at most 10 s). A timer asks for a turn every
+// millisecond, as a key or a paint would: hold_ms is the longest any of its
+// turns waited, styled_pct what was coloured at the end.
+void BM_IdleAfterOpen(benchmark::State& state)
+{
+    Fixture fixture;
+    fixture.frame->show();
+    const std::string path = WriteSample("_idle.java", "\r\n");
+    double longest = 0;
+    double styled = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        TcwEdit* editor = fixture.frame->OpenFile(path);
+        QApplication::processEvents();
+        editor->memText->repaint();
+        state.ResumeTiming();
+        QEventLoop loop;
+        QElapsedTimer since;
+        QElapsedTimer total;
+        QTimer tick;
+        tick.setTimerType(Qt::PreciseTimer);
+        tick.setInterval(1);
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            longest = std::max(longest, static_cast<double>(since.nsecsElapsed()) / 1e6 - 1);
+            since.start();
+            if (editor->memText->SendScintilla(TRichEdit::SCI_GETENDSTYLED) >= editor->memText->Length()
+                || total.elapsed() > 10000)
+                loop.quit();
+        });
+        since.start();
+        total.start();
+        tick.start();
+        loop.exec();
+        styled += static_cast<double>(editor->memText->SendScintilla(TRichEdit::SCI_GETENDSTYLED))
+                  / editor->memText->Length();
+        state.PauseTiming();
+        delete editor;
+        state.ResumeTiming();
+    }
+    state.counters["hold_ms"] = longest;
+    state.counters["styled_pct"] = 100 * styled / static_cast<double>(state.iterations());
+    std::filesystem::remove(path);
+}
+
 void BM_UpdateMenuItemsIn50MB(benchmark::State& state)
 {
     Fixture fixture;
@@ -203,5 +344,10 @@ BENCHMARK(BM_LoadFileCrLfPlain)->Arg(50)->ArgName("MB")->Unit(benchmark::kMillis
 BENCHMARK(BM_LoadFileLf)->Arg(50)->Arg(200)->ArgName("MB")->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_Save)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_SavePlain)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_SaveAfterOneChange)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_SaveAfterOneChangePlain)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_FarJumpAfterOpen)->Arg(0)->Arg(3000)->ArgName("wait_ms")->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_FarJumpAfterOpenPlain)->Arg(0)->ArgName("wait_ms")->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_IdleAfterOpen)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_ScrollToEndAndBack)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_ScrollToEndAndBackPlain)->Unit(benchmark::kMillisecond)->Iterations(2);
