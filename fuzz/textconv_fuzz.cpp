@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t pieceSize = input.ConsumeIntegralInRange<std::size_t>(1, 64);
     const std::string text = input.ConsumeRemainingBytesAsString();
     const std::string whole = ToCrLf(text);
-    if (whole != PlainCrLf(text) || CrLfSize(text) != whole.size())
+    if (whole != PlainCrLf(text) || CrLfSize(text) != whole.size() || HoldsOnlyCrLf(text) != (whole == text))
         std::abort();
     TCrLfConverter converter;
     TCrLfConverter measure;

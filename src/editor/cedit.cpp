@@ -109,9 +109,9 @@ bool TcwEdit::LoadFile(const std::string& fileName, const TAcceptText& accept)
 
 void TcwEdit::WriteText(const std::string& fileName)
 {
-    // Straight from the control's own block; the breaks are made CR LF on
+    // Straight from the control's own pieces; the breaks are made CR LF on
     // the way to the file.
-    WriteFileSafely(fileName, memText->Bytes(), TLineBreaks::CrLf);
+    WriteFileSafely(fileName, memText->Pieces(), TLineBreaks::CrLf);
 }
 
 bool TcwEdit::Save()

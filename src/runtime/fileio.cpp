@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <system_error>
+#include <thread>
 
 #ifndef _WIN32
 #include "eintr.h"
@@ -47,35 +48,49 @@ namespace {
 // made CR LF a piece at a time.
 class TSaveText {
 public:
-    TSaveText(std::string_view data, TLineBreaks breaks)
-        : data_(data), size_(breaks == TLineBreaks::CrLf ? CrLfSize(data) : data.size())
-    {
-    }
+    TSaveText(std::span<const std::string_view> data, TLineBreaks breaks) : data_(data), breaks_(breaks) {}
 
-    std::size_t Size() const { return size_; }
+    // A pass over the whole text when the breaks are converted.
+    std::size_t Size() const
+    {
+        std::size_t size = 0;
+        TCrLfConverter measure;
+        for (std::string_view piece : data_)
+            size += breaks_ == TLineBreaks::CrLf ? measure.Measure(piece) : piece.size();
+        return size;
+    }
 
     // Hands the bytes to write in order; false as soon as write fails.
     template <class Write>
     bool WriteWith(Write write) const
     {
-        // Every lone CR or LF adds a byte: the same size means nothing to change.
-        if (size_ == data_.size())
-            return write(data_);
-        constexpr std::size_t PieceSize = 1 << 20;
+        // A slice that already holds only CR LF goes out as it is, with no
+        // copy; the others go through the converter, as does the slice after
+        // one that ends in a CR whose LF may open it.
+        constexpr std::size_t SliceSize = 1 << 20;
         TCrLfConverter converter;
-        std::string piece;
-        for (std::size_t at = 0; at < data_.size(); at += PieceSize) {
-            piece.clear();
-            converter.Append(data_.substr(at, PieceSize), piece);
-            if (!write(std::string_view(piece)))
-                return false;
-        }
+        bool afterCr = false;
+        std::string converted;
+        for (std::string_view piece : data_)
+            for (std::size_t at = 0; at < piece.size(); at += SliceSize) {
+                const std::string_view slice = piece.substr(at, SliceSize);
+                if (breaks_ == TLineBreaks::Keep || (!afterCr && HoldsOnlyCrLf(slice))) {
+                    if (!write(slice))
+                        return false;
+                    continue;
+                }
+                converted.clear();
+                converter.Append(slice, converted);
+                afterCr = slice.back() == '\r';
+                if (!write(std::string_view(converted)))
+                    return false;
+            }
         return true;
     }
 
 private:
-    std::string_view data_;
-    std::size_t size_;
+    std::span<const std::string_view> data_;
+    TLineBreaks breaks_;
 };
 
 } // namespace
@@ -108,10 +123,41 @@ bool KeepOwnerAndGroup(int fd, const struct stat& target)
            && (own.st_gid == target.st_gid || ::fchown(fd, -1, target.st_gid) == 0);
 }
 
-// Every byte of the text, or false.
+// Every byte of the text, or false. The disk is set to work on every few
+// megabytes as soon as they are written, so that the flush that follows
+// waits for the last of them only, not for the whole file.
 bool WriteTo(int fd, const TSaveText& text)
 {
+#ifdef __linux__
+    constexpr off_t FlushStep = 8 << 20;
+    off_t written = 0;
+    off_t started = 0;
+    return text.WriteWith([&](std::string_view piece) {
+        if (!WriteAll(fd, piece))
+            return false;
+        written += static_cast<off_t>(piece.size());
+        if (written - started >= FlushStep) {
+            // Only a start: the fsync after the writing is what counts.
+            ::sync_file_range(fd, started, written - started, SYNC_FILE_RANGE_WRITE);
+            started = written;
+        }
+        return true;
+    });
+#else
     return text.WriteWith([fd](std::string_view piece) { return WriteAll(fd, piece); });
+#endif
+}
+
+// Closes the file a save replaced away from the caller: the last close of a
+// file that has lost its name frees its blocks, which for a large file takes
+// about as long as the flush of the new one.
+void CloseInBackground(FileDescriptor fd)
+{
+    try {
+        std::thread([fd = std::move(fd)]() mutable { fd.close(); }).detach();
+    } catch (const std::system_error&) {
+        // Closed here instead, with the lambda that holds it.
+    }
 }
 
 // Every byte of the text in whole pages but the last, at the descriptor's
@@ -143,10 +189,12 @@ void WriteInPlace(const std::string& fileName, const std::string& target, const 
         return true;
     });
     next.Finish();
+    // Measured once: each measure is a pass over the text.
+    const std::size_t newSize = text.Size();
     SaveJournal journal;
-    if (!journal.Begin(target, fd.get(), now, text.Size(), next.Pages()))
+    if (!journal.Begin(target, fd.get(), now, newSize, next.Pages()))
         RaiseWriteError();
-    const off_t size = static_cast<off_t>(text.Size());
+    const auto size = static_cast<off_t>(newSize);
     if ((size <= now.st_size || ::posix_fallocate(fd.get(), 0, size) == 0) && WriteInPages(fd.get(), text)
         && ::ftruncate(fd.get(), size) == 0 && ::fsync(fd.get()) == 0) {
         journal.Commit();
@@ -230,7 +278,7 @@ void ReadFileChunks(const std::string& fileName, std::size_t chunkSize,
     }
 }
 
-void WriteFileSafely(const std::string& fileName, std::string_view data, TLineBreaks breaks)
+void WriteFileSafely(const std::string& fileName, std::span<const std::string_view> data, TLineBreaks breaks)
 {
     const TSaveText text(data, breaks);
     RecoverInterruptedSaves();
@@ -280,12 +328,21 @@ void WriteFileSafely(const std::string& fileName, std::string_view data, TLineBr
         discard();
         RaiseWriteError();
     }
+    // Held open across the rename, so that freeing a large old file's blocks
+    // does not hold the save.
+    constexpr off_t LargeFile = 1 << 20;
+    FileDescriptor replaced(exists && st.st_size >= LargeFile ? RetryOnEintr([&] {
+        return ::open(target.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    })
+                                                              : -1);
     if (::rename(temporary.c_str(), target.c_str()) != 0) {
         discard();
         RaiseCreateError(fileName);
     }
     // Make the rename itself durable.
     SyncFolder(folder);
+    if (replaced.valid())
+        CloseInBackground(std::move(replaced));
 }
 
 #else // _WIN32
@@ -342,7 +399,7 @@ void ReadFileChunks(const std::string& fileName, std::size_t chunkSize,
     }
 }
 
-void WriteFileSafely(const std::string& fileName, std::string_view data, TLineBreaks breaks)
+void WriteFileSafely(const std::string& fileName, std::span<const std::string_view> data, TLineBreaks breaks)
 {
     const TSaveText text(data, breaks);
     fs::path target = fs::u8path(fileName);
@@ -395,6 +452,12 @@ std::vector<TInterruptedSave> RecoverInterruptedSaves()
         for (const TInterruptedSave& save : found)
             interruptedSaveNotice(save);
     return found;
+}
+
+void WriteFileSafely(const std::string& fileName, std::string_view data, TLineBreaks breaks)
+{
+    const std::string_view whole[] = {data};
+    WriteFileSafely(fileName, whole, breaks);
 }
 
 std::string ReadFileBytes(const std::string& fileName)

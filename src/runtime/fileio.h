@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,6 +48,9 @@ enum class TLineBreaks {
 // writing it fails (naming where the old content is kept when it could not be
 // put back).
 void WriteFileSafely(const std::string& fileName, std::string_view data, TLineBreaks breaks = TLineBreaks::Keep);
+// The same with data in pieces, written one after the other (as a text
+// control holds its text on either side of its gap).
+void WriteFileSafely(const std::string& fileName, std::span<const std::string_view> data, TLineBreaks breaks);
 
 // A save in place that ended half way (the saving process was killed, or
 // could not put the old content back), as a later reading, save or start

@@ -34,6 +34,10 @@ private:
 // The size of ToCrLf(text), without making it.
 std::size_t CrLfSize(std::string_view text);
 
+// Whether ToCrLf would leave text as it is: every line break is CR LF and
+// none is cut short at the end. Far quicker than a conversion.
+bool HoldsOnlyCrLf(std::string_view text);
+
 // True when text is well-formed UTF-8 (no overlong forms, no surrogates).
 bool IsValidUtf8(std::string_view text);
 

@@ -11,6 +11,8 @@
 #include <QMimeData>
 #include <QMouseEvent>
 
+#include <cstdint>
+
 namespace zj {
 
 namespace {
@@ -117,6 +119,23 @@ std::string_view TRichEdit::Bytes()
 {
     const auto* text = static_cast<const char*>(SendScintillaPtrResult(SCI_GETCHARACTERPOINTER));
     return {text, static_cast<std::size_t>(Length())};
+}
+
+std::array<std::string_view, 2> TRichEdit::Pieces() const
+{
+    const auto length = static_cast<std::size_t>(Length());
+    // The pointers pass through a long; where a long is shorter, one piece.
+    if constexpr (sizeof(long) >= sizeof(void*)) {
+        const auto gap = static_cast<std::size_t>(SendScintilla(SCI_GETGAPPOSITION));
+        auto range = [this](std::size_t start, std::size_t size) {
+            const long pointer =
+                SendScintilla(SCI_GETRANGEPOINTER, static_cast<unsigned long>(start), static_cast<long>(size));
+            return std::string_view(reinterpret_cast<const char*>(static_cast<std::intptr_t>(pointer)), size);
+        };
+        return {range(0, gap), range(gap, length - gap)};
+    }
+    const auto* text = static_cast<const char*>(SendScintillaPtrResult(SCI_GETCHARACTERPOINTER));
+    return {std::string_view(text, length), std::string_view()};
 }
 
 int TRichEdit::Length() const

@@ -5,6 +5,7 @@
 
 #include <Qsci/qsciscintilla.h>
 
+#include <array>
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -38,6 +39,11 @@ public:
 
     // The whole text, NUL bytes included. Valid until the next change.
     std::string_view Bytes();
+    // The same in the two pieces the control keeps on either side of the
+    // place of the last change: reading them moves nothing, where Bytes()
+    // moves everything after that place (and the next keystroke moves it
+    // back).
+    std::array<std::string_view, 2> Pieces() const;
     // Replaces the whole text with data (line breaks already CR LF): shown as
     // UTF-8 when it is valid UTF-8, else as 8-bit text. Leaves the text
     // unmodified, with nothing to undo and the caret at the start.

@@ -42,6 +42,14 @@ TEST_F(Editor, LoadAndSaveRoundTripEveryByteExceptLineBreaks)
     EXPECT_EQ(Text(editor), ToCrLf(original));
     EXPECT_TRUE(editor->Save());
     EXPECT_EQ(Get(Path("bytes.txt")), ToCrLf(original));
+    // Written from either side of the last change, here inside a CR LF.
+    const int lf = static_cast<int>(Text(editor).find("\r\nlatin")) + 1;
+    editor->memText->SetSel(lf, 0);
+    editor->memText->ReplaceSel("x");
+    editor->memText->SetSel(lf, 1);
+    editor->memText->ReplaceSel("");
+    EXPECT_TRUE(editor->Save());
+    EXPECT_EQ(Get(Path("bytes.txt")), ToCrLf(original));
 
     Put(Path("utf8.java"), "caf\xc3\xa9\nna\xc3\xafve\n");
     TcwEdit* utf8 = Open(Path("utf8.java"));

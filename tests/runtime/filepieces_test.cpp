@@ -79,12 +79,28 @@ TEST_F(FilePieces, OnlyExistingRegularFilesAreRead)
 }
 
 // The save converts the breaks on its way to the file, also where a CR LF
-// straddles two of its pieces (a megabyte each).
+// straddles two of its slices (a megabyte each) or two of the pieces it is
+// given, and writes the slices that need nothing as they are.
 TEST_F(FilePieces, SavesWithCrLfBreaks)
 {
-    const std::string text = std::string((1 << 20) - 1, 'x') + "\r\n" + std::string(1 << 20, 'y') + "\rlone\nend\r";
-    WriteFileSafely(Path("big.txt"), text, TLineBreaks::CrLf);
-    EXPECT_EQ(Get(Path("big.txt")), ToCrLf(text));
-    WriteFileSafely(Path("crlf.txt"), "a\r\n\0b\r\n"s, TLineBreaks::CrLf);
-    EXPECT_EQ(Get(Path("crlf.txt")), "a\r\n\0b\r\n"s);
+    const std::string megabyteOfCrLf = std::string((1 << 20) - 2, 'x') + "\r\n";
+    const std::vector<std::vector<std::string>> cases = {
+        {std::string((1 << 20) - 1, 'x') + "\r\n" + std::string(1 << 20, 'y') + "\rlone\nend\r"},
+        {"a\r\n\0b\r\n"s},
+        {"a\r", "\nb\r\n"},
+        {"a\r", "", "\nb"},
+        {"a\r", "b"},
+        {"a\r", "b\r\n", "\nc"},
+        {"", "x\ny"},
+        {megabyteOfCrLf + megabyteOfCrLf, "z\n"},
+        {megabyteOfCrLf + "\n" + megabyteOfCrLf},
+    };
+    for (const std::vector<std::string>& pieces : cases) {
+        const std::vector<std::string_view> views(pieces.begin(), pieces.end());
+        std::string whole;
+        for (const std::string& piece : pieces)
+            whole += piece;
+        WriteFileSafely(Path("f.txt"), views, TLineBreaks::CrLf);
+        EXPECT_EQ(Get(Path("f.txt")), ToCrLf(whole)) << pieces.size() << " pieces, " << whole.size() << " bytes";
+    }
 }

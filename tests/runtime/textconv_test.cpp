@@ -26,6 +26,21 @@ TEST(IsValidUtf8, AcceptsWellFormedOnly)
     EXPECT_FALSE(IsValidUtf8("\xf4\x90\x80\x80")); // beyond U+10FFFF
 }
 
+// The quick check agrees with the conversion for every kind of break at every
+// place in and across its blocks, at the end of the text too.
+TEST(HoldsOnlyCrLf, AgreesWithTheConversionWhereverABreakFalls)
+{
+    for (const std::string_view lineBreak : {"\r\n", "\r", "\n", "\n\r", "\r\r\n"})
+        for (std::size_t before = 0; before <= 34; ++before)
+            for (std::size_t after : {0, 1, 20}) {
+                const std::string text = std::string(before, 'a') + "\r\n" + std::string(before, 'b')
+                                         + std::string(lineBreak) + std::string(after, 'c');
+                EXPECT_EQ(HoldsOnlyCrLf(text), ToCrLf(text) == text)
+                    << before << " bytes, then " << lineBreak.size() << " break bytes, then " << after;
+            }
+    EXPECT_TRUE(HoldsOnlyCrLf(""));
+}
+
 // A text converted and checked piece by piece must give what the whole gives,
 // wherever the pieces end: inside a CR LF or a character, after a lone CR,
 // beside a NUL.
