@@ -5,6 +5,8 @@
 
 #include <Qsci/qsciscintilla.h>
 
+class QTimer;
+
 #include <array>
 #include <cstddef>
 #include <functional>
@@ -173,6 +175,13 @@ private:
     QsciLexer* LexerFor(TSyntax syntax);
     // Styles the text up to end, where the painting has not styled it yet.
     void EnsureStyled(int end);
+    // Colours the text a few lines at a time while the program is idle, so
+    // that a far jump finds it coloured: after delay ms, from where the
+    // colours end. Nothing happens without a lexer.
+    void StyleInBackground(int delay = 0);
+    void StyleStep();
+    // Keys wait for no colouring: it goes on after a pause in the typing.
+    void PauseBackgroundStyling();
     void CharAdded(int ch);
     void IndentNewLine();
     void AlignClosingBrace();
@@ -194,6 +203,11 @@ private:
     QFont editorFont_;
     QsciLexer* javaLexer_ = nullptr;
     QsciLexer* htmlLexer_ = nullptr;
+    QTimer* styleTimer_ = nullptr;
+    // Bytes a step styles, from the speed of the steps before.
+    double stepBytes_ = 16 << 10;
+    // Where the colours ended when last seen: a change sets them back.
+    long styledEnd_ = 0;
 
     struct TMark {
         int Handle;

@@ -29,6 +29,7 @@ bool TRichEdit::CanHold(const QString& text) const
 
 void TRichEdit::keyPressEvent(QKeyEvent* event)
 {
+    PauseBackgroundStyling();
     const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
     // The frame's Edit commands take these keys while they are enabled; a key
     // that reaches the text does the control's own operation.

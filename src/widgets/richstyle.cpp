@@ -5,13 +5,22 @@
 #include <Qsci/qscilexerhtml.h>
 #include <Qsci/qscilexerjava.h>
 
+#include <QElapsedTimer>
 #include <QSignalBlocker>
+#include <QTimer>
 
+#include <algorithm>
 #include <utility>
 
 namespace zj {
 
 namespace {
+
+// A step of the colouring in the background takes about this long (in
+// nanoseconds), so that a key, a scroll or a paint waits no longer for it.
+constexpr double StepTime = 2e6;
+// How long typing must pause before the colouring goes on behind it.
+constexpr int ChangePause = 300;
 
 // What a piece of text is, as far as its colour goes.
 enum class TRole { Plain, Keyword, Comment, String, Number, Tag, Attribute, Entity, Markup };
@@ -153,8 +162,56 @@ void TRichEdit::InitStyles()
     setCaretLineVisible(true);
     connect(this, &QsciScintillaBase::SCN_CHARADDED, this, &TRichEdit::CharAdded);
     connect(this, &QsciScintillaBase::SCN_UPDATEUI, this, &TRichEdit::MatchBraces);
+    styleTimer_ = new QTimer(this);
+    styleTimer_->setSingleShot(true);
+    connect(styleTimer_, &QTimer::timeout, this, &TRichEdit::StyleStep);
+    // A change uncolours the text after it; colouring it again waits for a
+    // pause in the typing.
+    connect(this, &QsciScintillaBase::SCN_UPDATEUI, this, [this](int updated) {
+        if (!(updated & SC_UPDATE_CONTENT) || !lexer())
+            return;
+        const long styled = SendScintilla(SCI_GETENDSTYLED);
+        if (styled < styledEnd_)
+            StyleInBackground(ChangePause);
+        styledEnd_ = styled;
+    });
     editorFont_ = font();
     ApplyStyles();
+}
+
+void TRichEdit::StyleInBackground(int delay)
+{
+    if (!lexer() || SendScintilla(SCI_GETENDSTYLED) >= Length()) {
+        styleTimer_->stop();
+        return;
+    }
+    styleTimer_->start(delay);
+}
+
+void TRichEdit::PauseBackgroundStyling()
+{
+    if (styleTimer_->isActive())
+        styleTimer_->start(ChangePause);
+}
+
+void TRichEdit::StyleStep()
+{
+    const int length = Length();
+    const long from = SendScintilla(SCI_GETENDSTYLED);
+    if (!lexer() || from >= length)
+        return;
+    // Whole lines, as a lexer starts at a line's start.
+    const long goal = std::min<long>(length, from + static_cast<long>(stepBytes_));
+    const long end = SendScintilla(SCI_POSITIONFROMLINE, SendScintilla(SCI_LINEFROMPOSITION, goal) + 1);
+    QElapsedTimer took;
+    took.start();
+    EnsureStyled(end < 0 ? length : static_cast<int>(end));
+    // The next step as long as StepTime at the speed just seen.
+    const double styled = static_cast<double>(SendScintilla(SCI_GETENDSTYLED) - from);
+    const auto nanoseconds = static_cast<double>(std::max<qint64>(took.nsecsElapsed(), 1));
+    stepBytes_ = std::clamp(styled * StepTime / nanoseconds, 4096.0, 1048576.0);
+    styledEnd_ = SendScintilla(SCI_GETENDSTYLED);
+    styleTimer_->start(0);
 }
 
 QsciLexer* TRichEdit::LexerFor(TSyntax syntax)
@@ -184,12 +241,13 @@ void TRichEdit::SetSyntax(TSyntax syntax)
 void TRichEdit::ShowSyntax()
 {
     QsciLexer* wanted = syntax_ == TSyntax::None || HasHugeLine() ? nullptr : LexerFor(syntax_);
-    if (wanted == lexer())
-        return;
-    setLexer(wanted);
-    // Nothing is folded here: the lexers need not work out fold levels.
-    SendScintilla(SCI_SETPROPERTY, "fold", "0");
-    ApplyStyles();
+    if (wanted != lexer()) {
+        setLexer(wanted);
+        // Nothing is folded here: the lexers need not work out fold levels.
+        SendScintilla(SCI_SETPROPERTY, "fold", "0");
+        ApplyStyles();
+    }
+    StyleInBackground();
 }
 
 bool TRichEdit::HasHugeLine()
@@ -212,6 +270,7 @@ void TRichEdit::recolor(int start, int)
     if (start < static_cast<int>(SendScintilla(SCI_GETENDSTYLED)))
         SendScintilla(SCI_STARTSTYLING, static_cast<unsigned long>(start), 0L);
     viewport()->update();
+    StyleInBackground();
 }
 
 void TRichEdit::SetEditorFont(const QFont& font)

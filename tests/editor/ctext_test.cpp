@@ -265,3 +265,33 @@ TEST_F(Text, AHugeLineKeepsTheTextPlain)
     EXPECT_STREQ(LexerName(Open(Path("page.html"))), "HTML");
     minified->memText->SetModified(false);
 }
+
+// Colours reach the whole text while the program is idle, and follow the
+// edits made meanwhile.
+TEST_F(Text, ColoursFillInWhileIdle)
+{
+    std::string source;
+    while (source.size() < (2u << 20))
+        source += "class A { int n = 42; }\r\n";
+    source += "public\r\n";
+    Put(Path("Big.java"), source);
+    TcwEdit* editor = Open(Path("Big.java"));
+    // The style of the last word, once the whole text is styled.
+    auto styleAtEnd = [&](int style) {
+        return QTest::qWaitFor([&] {
+            const int length = editor->memText->Length();
+            return Send(editor, TRichEdit::SCI_GETENDSTYLED) >= length
+                   && Send(editor, TRichEdit::SCI_GETSTYLEAT, static_cast<unsigned long>(length - 8)) == style;
+        }, 10000);
+    };
+    EXPECT_LT(Send(editor, TRichEdit::SCI_GETENDSTYLED), editor->memText->Length() / 2) << "styled at open";
+    EXPECT_TRUE(styleAtEnd(QsciLexerJava::Keyword));
+
+    // A comment opened at the start, while the text after it is uncoloured.
+    QTest::keyClick(editor->memText->viewport(), Qt::Key_Home, Qt::ControlModifier);
+    Type(editor, "/*");
+    EXPECT_TRUE(styleAtEnd(QsciLexerJava::Comment));
+    Type(editor, "*/");
+    EXPECT_TRUE(styleAtEnd(QsciLexerJava::Keyword));
+    editor->memText->SetModified(false);
+}
