@@ -52,10 +52,14 @@ TRichEdit::TRichEdit(QWidget* parent) : QsciScintilla(parent)
     connect(this, &QsciScintillaBase::SCN_UPDATEUI, this, &TRichEdit::NotifySelection);
     connect(this, &QsciScintillaBase::SCN_STYLENEEDED, this, &TRichEdit::MarkStyled);
     InitMarks();
+    InitFolding();
+    connect(this, &QsciScintilla::modificationChanged, this, &TRichEdit::ModifiedChange);
     // These keys belong to the frame's menu commands, which also check
-    // whether they are enabled; Ctrl+Del there deletes the selection.
-    for (QKeyCombination key : {Qt::CTRL | Qt::Key_Z, Qt::CTRL | Qt::Key_X, Qt::CTRL | Qt::Key_C,
-                                Qt::CTRL | Qt::Key_V, Qt::CTRL | Qt::Key_Delete}) {
+    // whether they are enabled; Ctrl+Del there deletes the selection. The
+    // zoom keys are ours, with and without Shift (keyPressEvent).
+    for (QKeyCombination key : {Qt::CTRL | Qt::Key_Z, Qt::CTRL | Qt::Key_Y, Qt::CTRL | Qt::Key_X, Qt::CTRL | Qt::Key_C,
+                                Qt::CTRL | Qt::Key_V, Qt::CTRL | Qt::Key_Delete, Qt::CTRL | Qt::Key_Plus,
+                                Qt::CTRL | Qt::Key_Minus}) {
         const int code = key.toCombined();
         for (QsciCommand* command : standardCommands()->commands()) {
             if (command->key() == code)
@@ -176,6 +180,9 @@ std::string TRichEdit::SelText() const
 
 void TRichEdit::SetSel(int start, int length)
 {
+    // What is selected is shown, out of any fold it lay in.
+    for (const int pos : {start, start + length})
+        SendScintilla(SCI_ENSUREVISIBLE, static_cast<unsigned long>(SendScintilla(SCI_LINEFROMPOSITION, static_cast<unsigned long>(pos))));
     SendScintilla(SCI_SETSEL, static_cast<unsigned long>(start), static_cast<long>(start + length));
 }
 
@@ -200,6 +207,7 @@ void TRichEdit::SetModified(bool modified)
     forcedModified_ = modified;
     if (!modified)
         SendScintilla(SCI_SETSAVEPOINT);
+    emit ModifiedChange();
 }
 
 } // namespace zj

@@ -133,9 +133,37 @@ public:
     // of line (0-based), both kept within the text, scrolls it into view and
     // highlights the line until the caret leaves it.
     void GoToLineColumn(int line, int column);
+    // The same at the start of a line the margin shows (0-based), the empty
+    // line after a final line break included.
+    void GoToLine(int line);
+    // The lines the margin numbers: one more than LineCount after a final
+    // line break.
+    int ShownLineCount() const;
+    // Scrolls the caret's line out from under cover (a rectangle on the
+    // screen, such as another window) when the view has a free row for it.
+    void KeepCaretLineClearOf(const QRect& cover);
     // The highlighted line, or -1.
     int HighlightedLine() const;
     int CaretLine() const;
+    // The caret's column, 1-based: a character counts one, a tab to the next
+    // tab stop.
+    int CaretColumn() const;
+
+    // Tab and Shift+Tab on a selection of whole lines: each line one level
+    // (four columns) further in or out, as one undo step, the lines kept
+    // selected. False, changing nothing, when the selection is not whole lines.
+    bool IndentSelectedLines(bool forwards);
+    // Whether the text is indented with tabs: decided by its first indented
+    // lines; a text without any takes tabs, as Enter does.
+    bool IndentsWithTabs();
+    // Comments the selected lines (the caret's line without a selection) out,
+    // or back in when all of them are comments: "//" in Java, "<!-- -->" in
+    // HTML, blank lines left alone, one undo step. False for a kind of text
+    // without line comments.
+    bool ToggleComment();
+    // Offers the words of sources (the open documents) and the Java keywords
+    // that complete the word before the caret; beeps when there are none.
+    void ShowCompletion(const std::vector<TRichEdit*>& sources);
 
     // A read-only view of bytes that nobody edits: no styles are kept (a
     // third less memory), and lines longer than MaxViewLine bytes are shown
@@ -156,6 +184,10 @@ signals:
     // Every style was set anew (another syntax or font): whatever sizes
     // itself by a style's font measures again.
     void StylesChanged();
+    // Modified() may have changed.
+    void ModifiedChange();
+    // Ctrl+Space: the words to complete from are wanted (ShowCompletion).
+    void CompletionRequest();
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -189,7 +221,10 @@ private:
     int BraceAt(int pos);
     // Margins, markers, indicators and tips of the marks and line numbers.
     void InitMarks();
+    void InitFolding();
+    void ShowFoldMargin();
     void UpdateMarginWidths(bool fontChanged);
+    void Highlight(long line);
     void FollowHighlight();
     void MarkStyled(int position);
     // The steps around every load; BeginLoad returns whether the text was
@@ -217,6 +252,8 @@ private:
     bool lineNumbers_ = false;
     int lineNumberDigits_ = 0;
     int highlightHandle_ = -1;
+    // The current line's own background, given up while it is highlighted.
+    QColor caretLineColour_;
     bool viewDocument_ = false;
 };
 

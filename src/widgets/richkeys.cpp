@@ -31,12 +31,48 @@ void TRichEdit::keyPressEvent(QKeyEvent* event)
 {
     PauseBackgroundStyling();
     const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    // With or without Shift: some keyboards need it for "+" and "/".
+    if ((modifiers & ~Qt::ShiftModifier) == Qt::ControlModifier) {
+        switch (event->key()) {
+        case Qt::Key_Plus:
+        case Qt::Key_Equal:
+            zoomIn();
+            return;
+        case Qt::Key_Minus:
+            zoomOut();
+            return;
+        case Qt::Key_0:
+            zoomTo(0);
+            return;
+        case Qt::Key_Slash:
+            if (!ToggleComment())
+                DefaultBeep();
+            return;
+        default:
+            break;
+        }
+    }
+    if (modifiers == Qt::ControlModifier && event->key() == Qt::Key_Space) {
+        emit CompletionRequest();
+        return;
+    }
+    // Tab goes to the completion list while it is open.
+    const bool tab = event->key() == Qt::Key_Tab && modifiers == Qt::NoModifier;
+    const bool backtab = event->key() == Qt::Key_Backtab && (modifiers & ~Qt::ShiftModifier) == Qt::NoModifier;
+    if ((tab || backtab) && !SendScintilla(SCI_AUTOCACTIVE)) {
+        if (IndentSelectedLines(tab))
+            return;
+        SendScintilla(SCI_SETUSETABS, static_cast<unsigned long>(IndentsWithTabs()));
+    }
     // The frame's Edit commands take these keys while they are enabled; a key
     // that reaches the text does the control's own operation.
     if (modifiers == Qt::ControlModifier) {
         switch (event->key()) {
         case Qt::Key_Z:
             undo();
+            return;
+        case Qt::Key_Y:
+            redo();
             return;
         case Qt::Key_X:
             cut();

@@ -10,6 +10,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
+#include <utility>
 
 namespace zj {
 
@@ -17,11 +19,14 @@ namespace {
 
 constexpr unsigned long LineNumberMargin = 0;
 constexpr unsigned long MessageMargin = 1;
-constexpr unsigned long SpareMargin = 2;
+constexpr unsigned long FoldMargin = 2;
+constexpr long FoldMarginWidth = 12;
 
 // Markers 1 to 3 show the message kinds in the message margin; 4, in no margin,
-// is the highlighted line's background.
+// is the highlighted line's background: a highlighter's yellow, which no
+// selection, focused or not, is drawn in.
 constexpr unsigned long HighlightMarker = 4;
+const QColor HighlightColour(0xFF, 0xEE, 0x90);
 constexpr long MarkMask = (1 << 1) | (1 << 2) | (1 << 3);
 // Indicators below 8 belong to lexers.
 constexpr unsigned long FirstIndicator = 8;
@@ -96,7 +101,6 @@ void TRichEdit::InitMarks()
     SendScintilla(SCI_SETMARGINMASKN, LineNumberMargin, 0L);
     SendScintilla(SCI_SETMARGINTYPEN, MessageMargin, static_cast<long>(SC_MARGIN_SYMBOL));
     SendScintilla(SCI_SETMARGINMASKN, MessageMargin, MarkMask);
-    SendScintilla(SCI_SETMARGINMASKN, SpareMargin, 0L);
     for (TMessageKind kind : Kinds) {
         SendScintilla(SCI_MARKERDEFINE, KindMarker(kind), KindSymbol(kind));
         SendScintilla(SCI_MARKERSETFORE, KindMarker(kind), KindColour(kind).darker(150));
@@ -105,7 +109,7 @@ void TRichEdit::InitMarks()
         SendScintilla(SCI_INDICSETFORE, KindIndicator(kind), KindColour(kind));
     }
     SendScintilla(SCI_MARKERDEFINE, HighlightMarker, static_cast<long>(SC_MARK_BACKGROUND));
-    SendScintilla(SCI_MARKERSETBACK, HighlightMarker, palette().color(QPalette::Highlight).lighter(170));
+    SendScintilla(SCI_MARKERSETBACK, HighlightMarker, HighlightColour);
     viewport()->installEventFilter(new TMarkTips(this));
     // The width follows the digits of the line count, which only a change of
     // the text can alter.
@@ -114,8 +118,44 @@ void TRichEdit::InitMarks()
             UpdateMarginWidths(false);
     });
     connect(this, &TRichEdit::SelectionChange, this, &TRichEdit::FollowHighlight);
-    // The numbers are drawn in the line-number style, which follows the font.
+    // The numbers are drawn in the line-number style, which follows the font
+    // and the zoom.
     connect(this, &TRichEdit::StylesChanged, this, [this] { UpdateMarginWidths(true); });
+    connect(this, &QsciScintillaBase::SCN_ZOOM, this, [this] { UpdateMarginWidths(true); });
+}
+
+void TRichEdit::InitFolding()
+{
+    SendScintilla(SCI_SETMARGINTYPEN, FoldMargin, static_cast<long>(SC_MARGIN_SYMBOL));
+    SendScintilla(SCI_SETMARGINMASKN, FoldMargin, static_cast<long>(SC_MASK_FOLDERS));
+    SendScintilla(SCI_SETMARGINSENSITIVEN, FoldMargin, 1L);
+    const std::pair<int, int> symbols[] = {
+        {SC_MARKNUM_FOLDEROPEN, SC_MARK_BOXMINUS},          {SC_MARKNUM_FOLDER, SC_MARK_BOXPLUS},
+        {SC_MARKNUM_FOLDERSUB, SC_MARK_VLINE},              {SC_MARKNUM_FOLDERTAIL, SC_MARK_LCORNER},
+        {SC_MARKNUM_FOLDEREND, SC_MARK_BOXPLUSCONNECTED},   {SC_MARKNUM_FOLDEROPENMID, SC_MARK_BOXMINUSCONNECTED},
+        {SC_MARKNUM_FOLDERMIDTAIL, SC_MARK_TCORNER},
+    };
+    for (const auto& [marker, symbol] : symbols) {
+        SendScintilla(SCI_MARKERDEFINE, static_cast<unsigned long>(marker), static_cast<long>(symbol));
+        SendScintilla(SCI_MARKERSETFORE, static_cast<unsigned long>(marker), QColor(Qt::white));
+        SendScintilla(SCI_MARKERSETBACK, static_cast<unsigned long>(marker), QColor(0x80, 0x80, 0x80));
+    }
+    SendScintilla(SCI_SETFOLDMARGINCOLOUR, 1UL, QColor(0xf0, 0xf0, 0xf0));
+    SendScintilla(SCI_SETFOLDMARGINHICOLOUR, 1UL, QColor(0xf0, 0xf0, 0xf0));
+    SendScintilla(SCI_SETFOLDFLAGS, static_cast<unsigned long>(SC_FOLDFLAG_LINEAFTER_CONTRACTED));
+    // Scintilla folds on a click in the margin and shows hidden lines that an
+    // edit or a change of the fold structure needs: no text stays hidden
+    // behind a fold that is gone.
+    SendScintilla(SCI_SETAUTOMATICFOLD,
+                  static_cast<unsigned long>(SC_AUTOMATICFOLD_SHOW | SC_AUTOMATICFOLD_CLICK | SC_AUTOMATICFOLD_CHANGE));
+}
+
+void TRichEdit::ShowFoldMargin()
+{
+    // Only a lexer works out what folds.
+    SendScintilla(SCI_SETMARGINWIDTHN, FoldMargin, lexer() ? FoldMarginWidth : 0L);
+    if (!lexer())
+        SendScintilla(SCI_FOLDALL, static_cast<unsigned long>(SC_FOLDACTION_EXPAND));
 }
 
 void TRichEdit::SetLineNumbers(bool show)
@@ -235,7 +275,7 @@ QString TRichEdit::MarkTipAt(const QPoint& position) const
         return {};
     QStringList tips;
     long margins = 0;
-    for (unsigned long margin = LineNumberMargin; margin <= SpareMargin; ++margin)
+    for (unsigned long margin = LineNumberMargin; margin <= MessageMargin; ++margin)
         margins += SendScintilla(SCI_GETMARGINWIDTHN, margin);
     if (position.x() < margins) {
         const long pos = SendScintilla(SCI_POSITIONFROMPOINT, static_cast<unsigned long>(margins), position.y());
@@ -261,11 +301,33 @@ QString TRichEdit::MarkTipAt(const QPoint& position) const
 void TRichEdit::GoToLineColumn(int line, int column)
 {
     const long kept = KeptLine(*this, line);
+    SendScintilla(SCI_ENSUREVISIBLEENFORCEPOLICY, static_cast<unsigned long>(kept));
     SendScintilla(SCI_GOTOPOS, static_cast<unsigned long>(ColumnPosition(*this, kept, column)));
+    Highlight(kept);
+}
+
+void TRichEdit::GoToLine(int line)
+{
+    const long kept = std::clamp(static_cast<long>(line), 0L, static_cast<long>(ShownLineCount()) - 1);
+    SendScintilla(SCI_ENSUREVISIBLEENFORCEPOLICY, static_cast<unsigned long>(kept));
+    SendScintilla(SCI_GOTOLINE, static_cast<unsigned long>(kept));
+    Highlight(kept);
+}
+
+int TRichEdit::ShownLineCount() const
+{
+    return static_cast<int>(SendScintilla(SCI_GETLINECOUNT));
+}
+
+void TRichEdit::Highlight(long line)
+{
     if (highlightHandle_ >= 0)
         SendScintilla(SCI_MARKERDELETEHANDLE, static_cast<unsigned long>(highlightHandle_));
     highlightHandle_ =
-        static_cast<int>(SendScintilla(SCI_MARKERADD, static_cast<unsigned long>(kept), static_cast<long>(HighlightMarker)));
+        static_cast<int>(SendScintilla(SCI_MARKERADD, static_cast<unsigned long>(line), static_cast<long>(HighlightMarker)));
+    // A focused window draws the caret's line over every marker: the caret
+    // line takes the highlight's colour while the caret stays on it.
+    setCaretLineBackgroundColor(HighlightColour);
 }
 
 int TRichEdit::HighlightedLine() const
@@ -285,7 +347,46 @@ void TRichEdit::FollowHighlight()
     if (highlightHandle_ >= 0 && HighlightedLine() != CaretLine()) {
         SendScintilla(SCI_MARKERDELETEHANDLE, static_cast<unsigned long>(highlightHandle_));
         highlightHandle_ = -1;
+        setCaretLineBackgroundColor(caretLineColour_);
     }
+}
+
+void TRichEdit::KeepCaretLineClearOf(const QRect& cover)
+{
+    const long line = CaretLine();
+    const long start = SendScintilla(SCI_POSITIONFROMLINE, static_cast<unsigned long>(line));
+    const long end = SendScintilla(SCI_GETLINEENDPOSITION, static_cast<unsigned long>(line));
+    const int height = static_cast<int>(SendScintilla(SCI_TEXTHEIGHT, static_cast<unsigned long>(line)));
+    const int rows = static_cast<int>(SendScintilla(SCI_LINESONSCREEN));
+    if (height <= 0 || rows <= 0)
+        return;
+    // The line's text as the view shows it, on the screen; an empty line
+    // still has its caret.
+    const QRect view(viewport()->mapToGlobal(QPoint(0, 0)), viewport()->size());
+    const int textLeft = static_cast<int>(SendScintilla(SCI_GETMARGINLEFT)) + [this] {
+        int width = 0;
+        for (unsigned long margin = LineNumberMargin; margin <= FoldMargin; ++margin)
+            width += static_cast<int>(SendScintilla(SCI_GETMARGINWIDTHN, margin));
+        return width;
+    }();
+    const int left = std::max(textLeft, static_cast<int>(SendScintilla(SCI_POINTXFROMPOSITION, 0UL, start)));
+    const int right = std::max(left + height, static_cast<int>(SendScintilla(SCI_POINTXFROMPOSITION, 0UL, end)));
+    const int y = static_cast<int>(SendScintilla(SCI_POINTYFROMPOSITION, 0UL, start));
+    auto onScreen = [&](int row) {
+        return QRect(view.left() + left, view.top() + row * height, right - left, height).intersected(view);
+    };
+    const int row = y / height;
+    if (!onScreen(row).intersects(cover))
+        return;
+    // The free row nearest to the line's own.
+    int best = -1;
+    for (int r = 0; r < rows; ++r)
+        if (!onScreen(r).intersects(cover) && (best < 0 || std::abs(r - row) < std::abs(best - row)))
+            best = r;
+    if (best < 0)
+        return;
+    const long first = SendScintilla(SCI_GETFIRSTVISIBLELINE) + row - best;
+    SendScintilla(SCI_SETFIRSTVISIBLELINE, static_cast<unsigned long>(std::max(first, 0L)));
 }
 
 void TRichEdit::LoadView(std::string_view bytes, std::vector<int>& continued)

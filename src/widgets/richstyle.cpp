@@ -157,9 +157,12 @@ void TRichEdit::InitStyles()
     const QColor base = colours.color(QPalette::Base);
     const QColor highlight = colours.color(QPalette::Highlight);
     auto mix = [](int a, int b) { return (a * 12 + b) / 13; };
-    setCaretLineBackgroundColor(
-        QColor(mix(base.red(), highlight.red()), mix(base.green(), highlight.green()), mix(base.blue(), highlight.blue())));
+    caretLineColour_ =
+        QColor(mix(base.red(), highlight.red()), mix(base.green(), highlight.green()), mix(base.blue(), highlight.blue()));
+    setCaretLineBackgroundColor(caretLineColour_);
     setCaretLineVisible(true);
+    // Block indent and the Tab key: four columns a level.
+    SendScintilla(SCI_SETINDENT, 4UL);
     connect(this, &QsciScintillaBase::SCN_CHARADDED, this, &TRichEdit::CharAdded);
     connect(this, &QsciScintillaBase::SCN_UPDATEUI, this, &TRichEdit::MatchBraces);
     styleTimer_ = new QTimer(this);
@@ -218,12 +221,20 @@ QsciLexer* TRichEdit::LexerFor(TSyntax syntax)
 {
     switch (syntax) {
     case TSyntax::Java:
-        if (!javaLexer_)
-            javaLexer_ = new QsciLexerJava(this);
+        if (!javaLexer_) {
+            auto* java = new QsciLexerJava(this);
+            // Sent to the text each time the lexer is set.
+            java->setFoldComments(true);
+            java->setFoldCompact(false);
+            javaLexer_ = java;
+        }
         return javaLexer_;
     case TSyntax::Html:
-        if (!htmlLexer_)
-            htmlLexer_ = new QsciLexerHTML(this);
+        if (!htmlLexer_) {
+            auto* html = new QsciLexerHTML(this);
+            html->setFoldCompact(false);
+            htmlLexer_ = html;
+        }
         return htmlLexer_;
     case TSyntax::None: break;
     }
@@ -243,8 +254,11 @@ void TRichEdit::ShowSyntax()
     QsciLexer* wanted = syntax_ == TSyntax::None || HasHugeLine() ? nullptr : LexerFor(syntax_);
     if (wanted != lexer()) {
         setLexer(wanted);
-        // Nothing is folded here: the lexers need not work out fold levels.
-        SendScintilla(SCI_SETPROPERTY, "fold", "0");
+        // Java blocks and comments, HTML elements; a blank line after a
+        // block stays out of its fold.
+        SendScintilla(SCI_SETPROPERTY, "fold", "1");
+        SendScintilla(SCI_SETPROPERTY, "fold.html", "1");
+        ShowFoldMargin();
         ApplyStyles();
     }
     StyleInBackground();
