@@ -106,12 +106,13 @@ void TdlgSettings::showEvent(QShowEvent* event)
 
 void TdlgSettings::cmdBrowseJavacClick()
 {
-    dlgOpen->FileName = QStringLiteral("javac.exe");
 #ifdef _WIN32
+    dlgOpen->FileName = QStringLiteral("javac.exe");
     dlgOpen->Filter = QStringLiteral("java compiler|javac.exe|All files|*.*");
 #else
-    // Compilers here carry no extension.
-    dlgOpen->Filter = QStringLiteral("java compiler|javac.exe;javac|All files|*.*");
+    // Programs here carry no extension.
+    dlgOpen->FileName = QStringLiteral("javac");
+    dlgOpen->Filter = QStringLiteral("java compiler|javac|All files|*.*");
 #endif
     if (dlgOpen->Execute())
         ui->edtJavac->setText(dlgOpen->FileName);

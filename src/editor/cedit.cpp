@@ -11,8 +11,11 @@
 
 #include <QCloseEvent>
 #include <QFrame>
+#include <QMdiArea>
 #include <QMenu>
 #include <QVBoxLayout>
+
+#include <vector>
 
 namespace zj {
 
@@ -41,6 +44,7 @@ TcwEdit::TcwEdit(IEditorHost& host) : host_(host)
             }));
     connect(memText, &TRichEdit::SelectionChange, this, Guarded([this] { memTextClick(); }));
     connect(memText, &TRichEdit::MouseDown, this, Guarded([this] { memTextMouseDown(); }));
+    connect(memText, &TRichEdit::CompletionRequest, this, Guarded([this] { CompleteWord(); }));
 
     FormCreate();
 }
@@ -104,6 +108,7 @@ bool TcwEdit::LoadFile(const std::string& fileName, const TAcceptText& accept)
     memText->SetModified(false);
     memText->setReadOnly(host_.OpenReadOnly());
     host_.UpdateMenuItems();
+    emit FileUsed(fileName);
     return true;
 }
 
@@ -112,6 +117,7 @@ void TcwEdit::WriteText(const std::string& fileName)
     // Straight from the control's own pieces; the breaks are made CR LF on
     // the way to the file.
     WriteFileSafely(fileName, memText->Pieces(), TLineBreaks::CrLf);
+    emit FileUsed(fileName);
 }
 
 bool TcwEdit::Save()
@@ -238,6 +244,24 @@ void TcwEdit::SetDocType(TDocType docType)
 void TcwEdit::Undo()
 {
     memText->undo();
+}
+
+void TcwEdit::Redo()
+{
+    memText->redo();
+}
+
+void TcwEdit::CompleteWord()
+{
+    std::vector<TRichEdit*> texts;
+    if (QMdiArea* area = mdiArea()) {
+        for (QMdiSubWindow* window : area->subWindowList())
+            if (auto* editor = qobject_cast<TcwEdit*>(window))
+                texts.push_back(editor->memText);
+    } else {
+        texts.push_back(memText);
+    }
+    memText->ShowCompletion(texts);
 }
 
 void TcwEdit::RememberCaret()

@@ -64,6 +64,7 @@ public:
     bool IsSaved() const;
     void SetDocType(TDocType docType);
     void Undo();
+    void Redo();
     void RememberCaret();
     // The editor font reaches the text only; the window keeps the system's
     // font for its title.
@@ -93,6 +94,10 @@ public:
     void memTextClick();
     void memTextMouseDown();
 
+signals:
+    // The document was read from or written to fileName.
+    void FileUsed(const std::string& fileName);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -106,6 +111,8 @@ private:
     bool SelectionIs(const std::string& text, bool foldAscii, bool matchCase);
     void ReplaceAll(const std::string& findBytes, const std::string& replaceBytes, bool selected,
                     bool wholeWord, bool matchCase);
+    // Completion from the texts of every document in the same frame.
+    void CompleteWord();
 
     IEditorHost& host_;
     TIdentity identity_;

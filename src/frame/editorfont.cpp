@@ -1,5 +1,6 @@
 #include "editorfont.h"
 
+#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -24,6 +25,15 @@ void SetFontSize(QFont& font, int points, int ppi)
 int FontSize(const QFont& font, int ppi)
 {
     return static_cast<int>(std::lround(font.pixelSize() * 72.0 / ppi));
+}
+
+QFont ShownEditorFont(const QFont& font)
+{
+    if (QFontDatabase::families().contains(font.family(), Qt::CaseInsensitive))
+        return font;
+    QFont shown = font;
+    shown.setFamily(QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
+    return shown;
 }
 
 } // namespace zj

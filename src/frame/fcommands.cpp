@@ -64,6 +64,7 @@ void TfrmMain::UpdateMenuItems()
     ui->cmdPrint->setEnabled(ui->mnuFilePrint->isEnabled());
     ui->mnuEditUndo->setEnabled(anyWindow);
     ui->cmdUndo->setEnabled(anyWindow);
+    ui->mnuEditRedo->setEnabled(active && active->memText->isRedoAvailable());
     ui->mnuEditCut->setEnabled(active && active->memText->SelLength() > 0);
     ui->cmdCut->setEnabled(ui->mnuEditCut->isEnabled());
     ui->mnuEditCopy->setEnabled(ui->mnuEditCut->isEnabled());
@@ -163,6 +164,11 @@ void TfrmMain::ExitApp()
 void TfrmMain::EditUndo()
 {
     OnActive(ActiveEditor(), &TcwEdit::Undo);
+}
+
+void TfrmMain::EditRedo()
+{
+    OnActive(ActiveEditor(), &TcwEdit::Redo);
 }
 
 void TfrmMain::EditCut()

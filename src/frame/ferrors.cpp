@@ -117,6 +117,7 @@ bool TfrmMain::GoToMessage(TMessageList& messages, int index)
     activateWindow();
     editor->memText->setFocus();
     editor->memText->GoToLineColumn(message.Line - 1, message.Column);
+    KeepClearOfErrors(editor);
     if (&messages == errorsMessages_.get() && dlgErrors && dlgErrors->isVisible())
         dlgErrors->ShowLine(message.FirstLine);
     if (&messages == consoleMessages_.get() && pnlConsole->isVisible())
@@ -150,16 +151,18 @@ void TfrmMain::mnuSearchPreviousErrorClick()
 void TfrmMain::mnuSearchGoToLineClick()
 {
     TcwEdit* editor = ActiveEditor();
-    const int lines = editor ? editor->memText->LineCount() : 0;
-    if (lines == 0)
+    if (!editor || editor->memText->LineCount() == 0)
         return;
+    // Every line the margin numbers, the empty one after a final break too.
+    const int lines = editor->memText->ShownLineCount();
     const std::optional<int> line =
         InputNumber(QStringLiteral("Go to Line"), QStringLiteral("Line number (1-%1):").arg(lines),
                     std::min(editor->memText->CaretLine() + 1, lines), 1, lines);
     if (!line)
         return;
     editor->memText->setFocus();
-    editor->memText->GoToLineColumn(*line - 1, 0);
+    editor->memText->GoToLine(*line - 1);
+    KeepClearOfErrors(editor);
 }
 
 } // namespace zj

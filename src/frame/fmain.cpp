@@ -10,6 +10,7 @@
 #include "msgdialogs.h"
 #include "printdialog.h"
 #include "registry.h"
+#include "richedit.h"
 #include "sysutils.h"
 #include "ui_fmain.h"
 
@@ -43,7 +44,9 @@ TfrmMain::TfrmMain() : ui(std::make_unique<Ui::TfrmMain>())
     CreateConsole();
     messages_ = std::make_shared<TMessageList>(TMessageList::TSource::Compiler,
                                                [](const std::string& named) { return named; });
+    CreateStatusFields();
     ConnectHandlers();
+    CreateKeys();
     try {
         FormCreate();
     } catch (const std::exception& error) {
@@ -85,6 +88,7 @@ void TfrmMain::ConnectHandlers()
     bind(ui->cmdExit, clicked, &TfrmMain::ExitApp);
     bind(ui->mnuEditUndo, triggered, &TfrmMain::EditUndo);
     bind(ui->cmdUndo, clicked, &TfrmMain::EditUndo);
+    bind(ui->mnuEditRedo, triggered, &TfrmMain::EditRedo);
     bind(ui->mnuEditCut, triggered, &TfrmMain::EditCut);
     bind(ui->cmdCut, clicked, &TfrmMain::EditCut);
     bind(ui->mnuEditCopy, triggered, &TfrmMain::EditCopy);
@@ -112,6 +116,7 @@ void TfrmMain::ConnectHandlers()
     bind(ui->mnuEditSettings, triggered, &TfrmMain::mnuEditSettingsClick);
     bind(ui->mnuHelpAbout, triggered, &TfrmMain::mnuHelpAboutClick);
     connect(ui->mnuWindow, &QMenu::aboutToShow, this, Guarded([this] { mnuWindowAboutToShow(); }));
+    connect(ui->mnuFile, &QMenu::aboutToShow, this, Guarded([this] { mnuFileAboutToShow(); }));
 }
 
 void TfrmMain::FormCreate()
@@ -159,6 +164,7 @@ void TfrmMain::FormCreate()
     connect(ui->ClientArea, &QMdiArea::subWindowActivated, this,
             Guarded([this](QMdiSubWindow* window) {
                 ActiveFormChanged(window ? static_cast<QWidget*>(window) : this);
+                UpdateStatusFields();
             }));
     dlgOpen->InitialDir =
         UserWritableFolder(FileNameToQt(ExtractFileDir(FileNameFromQt(QCoreApplication::applicationFilePath()))));
@@ -205,7 +211,7 @@ void TfrmMain::NewDocument(TDocType docType)
 void TfrmMain::ApplyEditorFont(QWidget* form)
 {
     if (auto* editor = qobject_cast<TcwEdit*>(form))
-        editor->SetEditorFont(Font);
+        editor->SetEditorFont(ShownEditorFont(Font));
 }
 
 void TfrmMain::mnuFileNewClick(QObject* sender)
@@ -251,6 +257,14 @@ bool TfrmMain::OpenReadOnly() const
 
 void TfrmMain::AddEditor(TcwEdit* editor)
 {
+    connect(editor, &TcwEdit::FileUsed, this, Guarded([this](const std::string& fileName) { RememberFile(fileName); }));
+    auto followed = [this, editor] {
+        if (editor == ActiveEditor())
+            StatusFieldsChanged();
+    };
+    connect(editor->memText, &TRichEdit::SelectionChange, this, followed);
+    // Reported in the middle of an edit, before the caret has followed it.
+    connect(editor->memText, &TRichEdit::ModifiedChange, this, followed, Qt::QueuedConnection);
     ui->ClientArea->addSubWindow(editor);
     editor->show();
     ui->ClientArea->setActiveSubWindow(editor);

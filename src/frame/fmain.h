@@ -11,6 +11,9 @@
 #include <QMainWindow>
 #include <QPointer>
 
+class QLabel;
+class QTimer;
+
 #include <memory>
 #include <optional>
 #include <string>
@@ -85,6 +88,7 @@ public:
     void PrintDoc();
     void ExitApp();
     void EditUndo();
+    void EditRedo();
     void EditCut();
     void EditCopy();
     void EditPaste();
@@ -99,6 +103,11 @@ public:
     void cmdRunClick();
     // Ends the compile and the program, whichever runs.
     void cmdStopClick();
+    // With no compiler set, offers the javac found on the search path and
+    // stores it as the settings dialog would; true when a compiler is set.
+    bool EnsureCompiler();
+    // F9: the compile button, once a compiler is set.
+    void CompileKey();
     // Reads the .html association into BrowserCommand and BrowserExe; true
     // when an open command was found.
     bool FindBrowser();
@@ -141,6 +150,21 @@ public:
     // The editor windows, the most recently activated first.
     QList<TcwEdit*> EditorWindows() const;
 
+    // The status bar's fields at its right edge follow the active document:
+    // its caret's "Ln, Col", and "Modified" while it has unsaved changes.
+    void UpdateStatusFields();
+    // The same for a change of the caret or the modified state, drawn at
+    // once or within a few milliseconds while changes follow quickly.
+    void StatusFieldsChanged();
+
+    // The files last opened or saved, the most recent first, as "Reopen"
+    // lists them; kept in the registry.
+    std::vector<std::string> RecentFiles() const;
+    void RememberFile(const std::string& fileName);
+    // Opens a file of the list as Open does; one that is no longer a file
+    // leaves the list with a status message.
+    void ReopenFile(const std::string& fileName);
+
     // IEditorHost
     const TDocTypeList& DocTypeList() const override { return *DocTypes; }
     bool OpenReadOnly() const override;
@@ -157,6 +181,12 @@ private:
     void LoadSettings();
     void StoreSettings();
     void ConnectHandlers();
+    // Keys of commands whose menu items show none.
+    void CreateKeys();
+    void CreateStatusFields();
+    void mnuFileAboutToShow();
+    // After a jump to a line, moves it out from under the output window.
+    void KeepClearOfErrors(TcwEdit* editor);
     // Makes a new editor window a visible, active child of the frame.
     void AddEditor(TcwEdit* editor);
     void CreateSearchDialogs();
@@ -214,6 +244,9 @@ private:
         std::string Launcher;
     };
     std::optional<TRunRequest> runAfterCompile_;
+    QLabel* lblCaret_ = nullptr;
+    QLabel* lblModified_ = nullptr;
+    QTimer* statusTimer_ = nullptr;
 };
 
 // The one frame of the program.

@@ -3,7 +3,9 @@
 
 #include "application.h"
 #include "cedit.h"
+#include "derrors.h"
 #include "finddialogs.h"
+#include "richedit.h"
 #include "ui_fmain.h"
 
 namespace zj {
@@ -69,6 +71,13 @@ void TfrmMain::dlgReplaceReplace()
         return;
     dlgFind->SetFindText(dlgReplace->FindText());
     editor->Replace(dlgReplace->FindText(), dlgReplace->ReplaceText(), dlgReplace->Options);
+}
+
+void TfrmMain::KeepClearOfErrors(TcwEdit* editor)
+{
+    // The output window stands where it was put, often over the text.
+    if (dlgErrors && dlgErrors->isVisible())
+        editor->memText->KeepCaretLineClearOf(dlgErrors->frameGeometry());
 }
 
 } // namespace zj

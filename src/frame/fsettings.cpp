@@ -3,8 +3,13 @@
 
 #include "cedit.h"
 #include "editorfont.h"
+#include "filedialogs.h"
+#include "msgdialogs.h"
 #include "registry.h"
 #include "zidarodadefs.h"
+
+#include <QDir>
+#include <QStandardPaths>
 
 namespace zj {
 
@@ -24,6 +29,19 @@ void OpenFontKey(TRegistry& reg)
     OpenAppKey(reg);
     reg.OpenKey("Display", true);
     reg.OpenKey("Font", true);
+}
+
+// The compiler as the search path finds it, its folder made full; only
+// absolute folders count, so that where the editor was started from does not.
+std::string FindCompilerOnPath()
+{
+    QStringList folders;
+    for (const QString& folder : qEnvironmentVariable("PATH").split(QDir::listSeparator(), Qt::SkipEmptyParts))
+        if (QDir::isAbsolutePath(folder))
+            folders << folder;
+    if (folders.isEmpty())
+        return {};
+    return FileNameFromQt(QDir::toNativeSeparators(QStandardPaths::findExecutable(QStringLiteral("javac"), folders)));
 }
 
 } // namespace
@@ -96,6 +114,26 @@ void TfrmMain::ReadWriteSettings(bool save)
 void TfrmMain::SaveSettings()
 {
     ReadWriteSettings(true);
+}
+
+bool TfrmMain::EnsureCompiler()
+{
+    if (!JavaCompilerPath.empty())
+        return true;
+    const std::string found = FindCompilerOnPath();
+    if (found.empty()) {
+        ShowStatus(QStringLiteral("No Java compiler is set: choose one in Edit > Settings."));
+        DefaultBeep();
+        return false;
+    }
+    if (MessageDlg(QStringLiteral("No Java compiler is set. Use '%1'?").arg(FileNameToQt(found)),
+                   {TMsgDlgBtn::mbOK, TMsgDlgBtn::mbCancel}) != mrOk)
+        return false;
+    // As the settings dialog's OK stores it.
+    JavaCompilerPath = found;
+    SaveSettings();
+    UpdateMenuItems();
+    return true;
 }
 
 } // namespace zj

@@ -201,9 +201,10 @@ TEST_F(Dialogs, BrowsingStartsFromTheCompilersNameAndCancelKeepsTheField)
     dialog.cmdBrowseJavacClick();
     EXPECT_EQ(Child<QLineEdit>(&dialog, "edtJavac")->text(), "/jdk/bin/javac");
     ASSERT_EQ(names.size(), 2u);
-    EXPECT_EQ(names[1], "javac.exe");
+    // The compiler's name here has no extension.
+    EXPECT_EQ(names[1], "javac");
     EXPECT_EQ(index, 2) << "starts on the filter last confirmed";
-    EXPECT_TRUE(dialog.dlgOpen->Filter.startsWith("java compiler|javac.exe"));
+    EXPECT_EQ(dialog.dlgOpen->Filter, "java compiler|javac|All files|*.*");
 }
 
 TEST_F(Dialogs, AboutBoxShowsTheTitleUnderItsOwnCaption)

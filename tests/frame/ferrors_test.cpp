@@ -206,7 +206,7 @@ TEST_F(Navigation, MessagesAboutOtherFilesOpenTheirWindowsAndWhatCannotBeFollowe
     EXPECT_EQ(b->memText->MarkedLines(), (std::vector<int>{2}));
 }
 
-TEST_F(Navigation, GoToLineAsksForALineOfTheText)
+TEST_F(Navigation, GoToLineAsksForEveryLineTheMarginShows)
 {
     EXPECT_FALSE(Item("mnuSearchGoToLine")->isEnabled());
     NewEditor(dtText);
@@ -215,27 +215,34 @@ TEST_F(Navigation, GoToLineAsksForALineOfTheText)
     Select(editor, 25, 0);
     EXPECT_TRUE(Item("mnuSearchGoToLine")->isEnabled());
 
+    // The margin numbers the empty line after the final break too.
     numbers.push_back(2);
     Press(editor->memText->viewport(), Qt::Key_G, Qt::ControlModifier);
     ASSERT_EQ(numbersAsked.size(), 1u);
     EXPECT_EQ(numbersAsked[0].Caption, "Go to Line");
-    EXPECT_EQ(numbersAsked[0].Prompt, "Line number (1-5):");
+    EXPECT_EQ(numbersAsked[0].Prompt, "Line number (1-6):");
     EXPECT_EQ(numbersAsked[0].Min, 1);
-    EXPECT_EQ(numbersAsked[0].Max, 5);
+    EXPECT_EQ(numbersAsked[0].Max, 6);
     EXPECT_EQ(numbersAsked[0].Value, 5) << "offers the caret's line";
     EXPECT_EQ(Selection(editor), std::make_pair(5, 0));
+    EXPECT_EQ(editor->memText->HighlightedLine(), 1);
 
     numbers.push_back(std::nullopt);
     frame->mnuSearchGoToLineClick();
     EXPECT_EQ(Selection(editor), std::make_pair(5, 0));
     EXPECT_EQ(numbersAsked[1].Value, 2);
 
+    numbers.push_back(6);
+    frame->mnuSearchGoToLineClick();
+    EXPECT_EQ(Selection(editor), std::make_pair(editor->memText->Length(), 0));
+    EXPECT_EQ(editor->memText->HighlightedLine(), 5);
+
     // The real box.
     NumberHook = nullptr;
     QTimer::singleShot(0, [] {
         auto* box = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
         ASSERT_NE(box, nullptr);
-        EXPECT_EQ(box->intMaximum(), 5);
+        EXPECT_EQ(box->intMaximum(), 6);
         box->setIntValue(4);
         box->accept();
     });
@@ -260,4 +267,54 @@ TEST_F(Navigation, F9PressesTheCompileButtonOnlyWhenItIsEnabled)
     for (int i = 0; i < 200 && !Status().endsWith("successfully."); ++i)
         QTest::qWait(10);
     EXPECT_EQ(Status(), QString::fromStdString("'" + Path("A.java") + "' compiled successfully."));
+}
+
+TEST_F(Navigation, TheLineJumpedToStandsClearOfTheOutputWindow)
+{
+    frame->resize(900, 700);
+    std::string text;
+    for (int i = 1; i <= 80; ++i)
+        text += "line " + std::to_string(i) + "\n";
+    TcwEdit* editor = OpenSaved("long.txt", text);
+    editor->showMaximized();
+    dlgErrors->ShowOutput("long.txt:1: error: x\n");
+    Settle();
+    TRichEdit* view = editor->memText;
+    const QRect area(view->viewport()->mapToGlobal(QPoint(0, 0)), view->viewport()->size());
+    // The output window across the middle of the text, as wide as the frame.
+    dlgErrors->setGeometry(area.left(), area.top() + area.height() / 3, area.width(), area.height() / 3);
+    Settle();
+    const int height = static_cast<int>(view->SendScintilla(Sci::SCI_TEXTHEIGHT, 0UL));
+    const int covered = static_cast<int>(view->SendScintilla(Sci::SCI_GETFIRSTVISIBLELINE)) + area.height() / 2 / height;
+    auto lineRect = [&] {
+        const long pos = view->SendScintilla(Sci::SCI_POSITIONFROMLINE, static_cast<unsigned long>(view->CaretLine()));
+        const int y = static_cast<int>(view->SendScintilla(Sci::SCI_POINTYFROMPOSITION, 0UL, pos));
+        return QRect(area.left(), area.top() + y, area.width(), height);
+    };
+    ASSERT_TRUE(QRect(area.left(), area.top() + (covered - view->SendScintilla(Sci::SCI_GETFIRSTVISIBLELINE)) * height,
+                      area.width(), height)
+                    .intersects(dlgErrors->frameGeometry()))
+        << "the line starts under the window";
+
+    numbers.push_back(covered + 1);
+    frame->mnuSearchGoToLineClick();
+    EXPECT_EQ(view->CaretLine(), covered);
+    EXPECT_FALSE(lineRect().intersects(dlgErrors->frameGeometry()));
+    EXPECT_TRUE(area.contains(lineRect())) << "and stays in view";
+
+    // So does a message's line.
+    const QRect placed = dlgErrors->geometry();
+    view->SendScintilla(Sci::SCI_SETFIRSTVISIBLELINE, 0UL);
+    view->SetSel(0, 0);
+    JavaCompilerPath = FakeCompiler("javac", "echo '" + Path("long.txt") + ":" + std::to_string(covered + 1) +
+                                                 ": error: here'; exit 1");
+    OpenSaved("A.java", "class A {}");
+    frame->cmdJavaClick();
+    dlgErrors->setGeometry(placed);
+    Settle();
+    frame->mnuSearchNextErrorClick();
+    Settle();
+    ASSERT_EQ(frame->ActiveEditor(), editor);
+    EXPECT_EQ(view->CaretLine(), covered);
+    EXPECT_FALSE(lineRect().intersects(dlgErrors->frameGeometry()));
 }

@@ -3,7 +3,12 @@
 #include "fmain.h"
 #include "guitest.h"
 #include "registry.h"
+#include "richedit.h"
 #include "zidarodadefs.h"
+
+#include <QFontDatabase>
+
+#include <cmath>
 
 using namespace zj;
 
@@ -197,4 +202,27 @@ TEST_F(Settings, AStoreThatCannotBeWrittenIsReadWholeAndSaidOnce)
     EXPECT_TRUE(Status().startsWith("The settings are not stored: Cannot lock the registry file")) << Status().toStdString();
     EXPECT_EQ(Store(), "REGEDIT4\r\n\r\n" + CompilerKey() + "@=\"/opt/javac\"\r\n");
     std::filesystem::remove(RegistryFileName() + ".lock");
+}
+
+TEST_F(Settings, ATypefaceNotInstalledShowsAsTheDesktopsFixedPitchFont)
+{
+    const QString fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
+    struct Case {
+        const char* stored;
+        QString shown;
+    };
+    // The form's own "Courier" is not installed here either.
+    const Case cases[] = {{"No Such Face", fixed}, {"Courier", fixed}, {"DejaVu Serif", "DejaVu Serif"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stored);
+        PutStore(FontKey() + "\"FontName\"=\"" + c.stored + "\"\r\n\"FontSize\"=dword:0000000e\r\n");
+        Restart();
+        TcwEdit* editor = NewEditor(dtJava);
+        EXPECT_EQ(editor->memText->EditorFont().family(), c.shown);
+        EXPECT_EQ(std::lround(editor->memText->EditorFont().pointSizeF()), 14) << "at the configured size";
+        // The name stays as it is, in the frame and the store alike.
+        EXPECT_EQ(frame->Font.family(), c.stored);
+        EXPECT_NE(Store().find(std::string("\"FontName\"=\"") + c.stored + "\""), std::string::npos);
+        editor->close();
+    }
 }

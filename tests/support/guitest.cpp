@@ -5,6 +5,8 @@
 #include "fmain.h"
 #include "richedit.h"
 
+#include <QFontDatabase>
+
 #include <cmath>
 
 namespace zj {
@@ -58,13 +60,16 @@ QString GuiTest::Status() const
 
 ::testing::AssertionResult GuiTest::HasEditorFont(TcwEdit* editor) const
 {
-    // The text sizes its styles in points; the frame keeps pixels.
+    // The text sizes its styles in points; the frame keeps pixels. A typeface
+    // that is not installed shows as the desktop's fixed-pitch one.
     const QFont& font = editor->memText->EditorFont();
     const double pixels = font.pointSizeF() * editor->memText->logicalDpiY() / 72.0;
-    if (font.family() != frame->Font.family() || std::lround(pixels) != frame->Font.pixelSize())
+    const QString family = QFontDatabase::families().contains(frame->Font.family(), Qt::CaseInsensitive)
+                               ? frame->Font.family()
+                               : QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
+    if (font.family() != family || std::lround(pixels) != frame->Font.pixelSize())
         return ::testing::AssertionFailure() << font.family().toStdString() << " " << pixels << " px, not "
-                                             << frame->Font.family().toStdString() << " "
-                                             << frame->Font.pixelSize() << " px";
+                                             << family.toStdString() << " " << frame->Font.pixelSize() << " px";
     return ::testing::AssertionSuccess();
 }
 
