@@ -5,6 +5,7 @@
 #include "msgdialogs.h"
 
 #include <algorithm>
+#include <cstring>
 #include <set>
 #include <string>
 #include <string_view>
@@ -48,6 +49,68 @@ bool StartsWithFolded(std::string_view word, std::string_view prefix)
            std::equal(prefix.begin(), prefix.end(), word.begin(), [](char a, char b) { return FoldAscii(a) == FoldAscii(b); });
 }
 
+// The starts of the words in a text that may begin as prefix does: found by
+// its first letter in either case with memchr, rather than byte by byte.
+class TWordStarts {
+public:
+    TWordStarts(std::string_view text, std::string_view prefix) : text_(text)
+    {
+        if (prefix.empty())
+            return;
+        const char first = prefix.front();
+        lower_.letter = FoldAscii(first);
+        upper_.letter = first >= 'a' && first <= 'z' ? static_cast<char>(first - 'a' + 'A') : first;
+        if (upper_.letter == lower_.letter) {
+            upper_.searched = true;
+            upper_.at = std::string_view::npos;
+        }
+    }
+
+    // The first start at from or after it; npos when there is none.
+    std::size_t Next(std::size_t from)
+    {
+        if (!lower_.letter) {
+            while (from < text_.size() && !IsStart(from))
+                ++from;
+            return from < text_.size() ? from : std::string_view::npos;
+        }
+        for (;;) {
+            const std::size_t at = std::min(Find(lower_, from), Find(upper_, from));
+            if (at == std::string_view::npos || IsStart(at))
+                return at;
+            from = at + 1;
+        }
+    }
+
+private:
+    struct TLetter {
+        char letter = 0;
+        bool searched = false;
+        std::size_t at = 0; // the next one found; npos: no more
+    };
+
+    bool IsStart(std::size_t at) const
+    {
+        return IsWordByte(static_cast<unsigned char>(text_[at])) &&
+               (at == 0 || !IsWordByte(static_cast<unsigned char>(text_[at - 1])));
+    }
+    std::size_t Find(TLetter& letter, std::size_t from) const
+    {
+        if (!letter.searched || (letter.at != std::string_view::npos && letter.at < from)) {
+            letter.searched = true;
+            const void* found = from < text_.size() ? std::memchr(text_.data() + from, letter.letter, text_.size() - from)
+                                                    : nullptr;
+            letter.at = found ? static_cast<std::size_t>(static_cast<const char*>(found) - text_.data())
+                              : std::string_view::npos;
+        }
+        return letter.at;
+    }
+
+    std::string_view text_;
+    TLetter lower_;
+    TLetter upper_;
+};
+
 bool IsAscii(std::string_view word)
 {
     return std::all_of(word.begin(), word.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
@@ -83,11 +146,8 @@ void TRichEdit::ShowCompletion(const std::vector<TRichEdit*>& sources)
         const bool sameCoding = (source->SendScintilla(SCI_GETCODEPAGE) == SC_CP_UTF8) == utf8;
         const std::string_view text = source->Bytes();
         const std::size_t size = text.size();
-        for (std::size_t at = 0; at < size && words.size() < MaxWords;) {
-            if (!IsWordByte(static_cast<unsigned char>(text[at]))) {
-                ++at;
-                continue;
-            }
+        TWordStarts starts(text, prefix);
+        for (std::size_t at = starts.Next(0); at < size && words.size() < MaxWords; at = starts.Next(at)) {
             std::size_t end = at + 1;
             while (end < size && IsWordByte(static_cast<unsigned char>(text[end])))
                 ++end;

@@ -44,6 +44,19 @@ std::string TextRange(const TRichEdit& edit, long start, long end)
     return text;
 }
 
+// Selects lines top to bottom, through the last one's break or to its end,
+// the caret at the start when backwards.
+void SelectLines(TRichEdit& edit, long top, long bottom, bool throughBreak, bool backwards)
+{
+    const long start = edit.SendScintilla(TRichEdit::SCI_POSITIONFROMLINE, static_cast<unsigned long>(top));
+    const long end = throughBreak ? edit.SendScintilla(TRichEdit::SCI_POSITIONFROMLINE, static_cast<unsigned long>(bottom + 1))
+                                  : edit.SendScintilla(TRichEdit::SCI_GETLINEENDPOSITION, static_cast<unsigned long>(bottom));
+    if (backwards)
+        edit.SendScintilla(TRichEdit::SCI_SETSEL, static_cast<unsigned long>(end), start);
+    else
+        edit.SendScintilla(TRichEdit::SCI_SETSEL, static_cast<unsigned long>(start), end);
+}
+
 } // namespace
 
 int TRichEdit::CaretColumn() const
@@ -134,13 +147,7 @@ bool TRichEdit::IndentSelectedLines(bool forwards)
     }
     SendScintilla(SCI_ENDUNDOACTION);
 
-    const long newStart = SendScintilla(SCI_POSITIONFROMLINE, static_cast<unsigned long>(top));
-    const long newEnd = throughBreak ? SendScintilla(SCI_POSITIONFROMLINE, static_cast<unsigned long>(bottom + 1))
-                                     : SendScintilla(SCI_GETLINEENDPOSITION, static_cast<unsigned long>(bottom));
-    if (caret < anchor)
-        SendScintilla(SCI_SETSEL, static_cast<unsigned long>(newEnd), newStart);
-    else
-        SendScintilla(SCI_SETSEL, static_cast<unsigned long>(newStart), newEnd);
+    SelectLines(*this, top, bottom, throughBreak, caret < anchor);
     return true;
 }
 
@@ -152,13 +159,18 @@ bool TRichEdit::ToggleComment()
     const std::string open = java ? "//" : "<!--";
     const std::string close = java ? "" : "-->";
 
-    const long start = SelStart();
-    const long end = start + SelLength();
+    const long anchor = SendScintilla(SCI_GETANCHOR);
+    const long caret = SendScintilla(SCI_GETCURRENTPOS);
+    const long start = std::min(anchor, caret);
+    const long end = std::max(anchor, caret);
     const long top = SendScintilla(SCI_LINEFROMPOSITION, static_cast<unsigned long>(start));
     long bottom = SendScintilla(SCI_LINEFROMPOSITION, static_cast<unsigned long>(end));
     // A selection that ends at a line's start leaves that line out.
-    if (bottom > top && SendScintilla(SCI_POSITIONFROMLINE, static_cast<unsigned long>(bottom)) == end)
+    const bool throughBreak = bottom > top && SendScintilla(SCI_POSITIONFROMLINE, static_cast<unsigned long>(bottom)) == end;
+    if (throughBreak)
         --bottom;
+    // Without a selection the caret keeps its place in the line's text.
+    const long caretFromEnd = SendScintilla(SCI_GETLINEENDPOSITION, static_cast<unsigned long>(top)) - caret;
     if (isReadOnly())
         return true;
 
@@ -217,6 +229,15 @@ bool TRichEdit::ToggleComment()
         }
     }
     SendScintilla(SCI_ENDUNDOACTION);
+
+    // Inserting drops the selection.
+    if (start == end) {
+        const long indent = SendScintilla(SCI_GETLINEINDENTPOSITION, static_cast<unsigned long>(top));
+        const long kept = SendScintilla(SCI_GETLINEENDPOSITION, static_cast<unsigned long>(top)) - caretFromEnd;
+        SendScintilla(SCI_GOTOPOS, static_cast<unsigned long>(std::max(kept, std::min(caret, indent))));
+    } else {
+        SelectLines(*this, top, bottom, throughBreak, caret < anchor);
+    }
     return true;
 }
 

@@ -148,6 +148,8 @@ TEST_F(RichLines, CtrlSlashTogglesLineCommentsAsOneUndoStep)
         edit.SetSel(static_cast<int>(LineStart(c.from)), static_cast<int>(LineStart(c.to + 1) - LineStart(c.from)));
         Press(Qt::Key_Slash, Qt::ControlModifier);
         EXPECT_EQ(Text(), c.toggled);
+        EXPECT_EQ(edit.SelStart(), LineStart(c.from));
+        EXPECT_EQ(edit.SelStart() + edit.SelLength(), LineStart(c.to + 1)) << "the same lines stay selected";
         ExpectOneUndoStep(c.text);
     }
     // Without a selection, the caret's line; at the end of the text, on the
@@ -156,6 +158,8 @@ TEST_F(RichLines, CtrlSlashTogglesLineCommentsAsOneUndoStep)
     edit.SetSel(3, 0);
     Press(Qt::Key_Slash, Qt::ControlModifier);
     EXPECT_EQ(Text(), "// int a;\r\n");
+    EXPECT_EQ(edit.SelStart(), 6) << "the caret stays before the same character";
+    EXPECT_EQ(edit.SelLength(), 0);
     edit.SetSel(edit.Length(), 0);
     Press(Qt::Key_Slash, Qt::ControlModifier);
     EXPECT_EQ(Text(), "// int a;\r\n");
