@@ -108,7 +108,6 @@ bool TcwEdit::LoadFile(const std::string& fileName, const TAcceptText& accept)
     memText->SetModified(false);
     memText->setReadOnly(host_.OpenReadOnly());
     host_.UpdateMenuItems();
-    emit FileUsed(fileName);
     return true;
 }
 
@@ -117,7 +116,7 @@ void TcwEdit::WriteText(const std::string& fileName)
     // Straight from the control's own pieces; the breaks are made CR LF on
     // the way to the file.
     WriteFileSafely(fileName, memText->Pieces(), TLineBreaks::CrLf);
-    emit FileUsed(fileName);
+    emit FileWritten(fileName);
 }
 
 bool TcwEdit::Save()

@@ -95,8 +95,8 @@ public:
     void memTextMouseDown();
 
 signals:
-    // The document was read from or written to fileName.
-    void FileUsed(const std::string& fileName);
+    // The document was written to fileName.
+    void FileWritten(const std::string& fileName);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

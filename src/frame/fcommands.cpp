@@ -131,6 +131,9 @@ TcwEdit* TfrmMain::OpenFile(const std::string& fileName)
         return nullptr;
     AddEditor(editor.get());
     UpdateMenuItems();
+    // A name that is no file leaves an empty window, and nothing to reopen.
+    if (!editor->Untitled())
+        RememberFile(fileName);
     return editor.release();
 }
 

@@ -257,7 +257,7 @@ bool TfrmMain::OpenReadOnly() const
 
 void TfrmMain::AddEditor(TcwEdit* editor)
 {
-    connect(editor, &TcwEdit::FileUsed, this, Guarded([this](const std::string& fileName) { RememberFile(fileName); }));
+    connect(editor, &TcwEdit::FileWritten, this, Guarded([this](const std::string& fileName) { RememberFile(fileName); }));
     auto followed = [this, editor] {
         if (editor == ActiveEditor())
             StatusFieldsChanged();
