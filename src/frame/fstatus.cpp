@@ -16,6 +16,7 @@ namespace {
 // Drawing the fields costs more than a keystroke in the text: while the
 // caret keeps moving they are drawn at once, then at most this often.
 constexpr int StatusPeriodMs = 25;
+constexpr int FieldPadding = 8;
 
 } // namespace
 
@@ -27,7 +28,7 @@ void TfrmMain::CreateStatusFields()
         label->setTextFormat(Qt::PlainText);
         // A fixed size: a new text then repaints the field alone instead of
         // laying out the whole status bar again.
-        label->setFixedSize(label->sizeHint().width() + 8, label->sizeHint().height());
+        label->setFixedSize(label->sizeHint().width() + FieldPadding, label->sizeHint().height());
         label->clear();
         ui->StatusBar->addPermanentWidget(label);
         return label;
@@ -51,10 +52,15 @@ void TfrmMain::StatusFieldsChanged()
 void TfrmMain::UpdateStatusFields()
 {
     TcwEdit* active = ActiveEditor();
-    lblCaret_->setText(active ? QStringLiteral("Ln %1, Col %2")
-                                    .arg(active->memText->CaretLine() + 1)
-                                    .arg(active->memText->CaretColumn())
-                              : QString());
+    const QString caret = active ? QStringLiteral("Ln %1, Col %2")
+                                       .arg(active->memText->CaretLine() + 1)
+                                       .arg(active->memText->CaretColumn())
+                                 : QString();
+    // Grown, never shrunk, for the numbers of a long text or line.
+    const int width = lblCaret_->fontMetrics().horizontalAdvance(caret) + FieldPadding;
+    if (width > lblCaret_->width())
+        lblCaret_->setFixedWidth(width);
+    lblCaret_->setText(caret);
     lblModified_->setText(active && active->memText->Modified() ? QStringLiteral("Modified") : QString());
 }
 

@@ -82,6 +82,14 @@ TEST_F(Keys, StatusFieldsFollowTheCaretTheEditsAndTheActiveWindow)
     Press(second->memText, Qt::Key_S, Qt::ControlModifier);
     EXPECT_TRUE(Fields("Ln 2, Col 3", ""));
 
+    // Large numbers are shown whole.
+    TcwEdit* third = OpenSaved("C.txt", std::string(100000, '\n') + std::string(10000, 'x'));
+    third->memText->SetSel(third->memText->Length(), 0);
+    Settle();
+    EXPECT_TRUE(Fields("Ln 100001, Col 10001", ""));
+    auto* lblCaret = Child<QLabel>(frame, "lblCaret");
+    EXPECT_LE(lblCaret->fontMetrics().horizontalAdvance(lblCaret->text()), lblCaret->contentsRect().width());
+
     first->setFocus();
     frame->findChild<QMdiArea*>()->setActiveSubWindow(first);
     Settle();
