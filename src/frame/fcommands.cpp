@@ -84,8 +84,7 @@ void TfrmMain::UpdateMenuItems()
     // Setting the index from code does not run the change handler.
     ui->cmbDocType->setCurrentIndex(ui->cmbDocType->isEnabled() ? active->DocType() : -1);
     // One compile at a time; a run may compile first.
-    ui->cmdJava->setEnabled(hasText && !JavaCompilerPath.empty() && FileExists(JavaCompilerPath)
-                            && active->DocType() == dtJava && !compile_);
+    ui->cmdJava->setEnabled(JavaCommandApplies() && !JavaCompilerPath.empty() && FileExists(JavaCompilerPath));
     ui->cmdRun->setEnabled(ui->cmdJava->isEnabled());
     ui->cmdStop->setEnabled(compile_ || run_);
     ui->cmdBrowser->setEnabled(hasText && !BrowserExe.empty());
@@ -162,6 +161,12 @@ void TfrmMain::SaveAllDocs()
 void TfrmMain::ExitApp()
 {
     close();
+}
+
+bool TfrmMain::JavaCommandApplies() const
+{
+    TcwEdit* active = ActiveEditor();
+    return active && active->memText->LineCount() > 0 && active->DocType() == dtJava && !compile_;
 }
 
 void TfrmMain::EditUndo()

@@ -5,6 +5,7 @@
 #include "ui_fmain.h"
 
 #include <QAction>
+#include <QToolButton>
 
 namespace zj {
 
@@ -33,14 +34,16 @@ void TfrmMain::CreateKeys()
         const int shown = ui->cmbDocType->currentIndex();
         NewDocument(shown >= 0 ? static_cast<TDocType>(shown) : dtJava);
     });
-    // Also while the compile button is disabled for want of a compiler.
-    key("keyCompile", Qt::Key_F9, [this] { CompileKey(); });
+    // Also while their buttons are disabled for want of a compiler.
+    key("keyCompile", Qt::Key_F9, [this] { CompilerCommandKey(ui->cmdJava); });
+    key("keyRun", Qt::Key_F5, [this] { CompilerCommandKey(ui->cmdRun); });
 }
 
-void TfrmMain::CompileKey()
+void TfrmMain::CompilerCommandKey(QToolButton* button)
 {
-    if (EnsureCompiler() && ui->cmdJava->isEnabled())
-        ui->cmdJava->click();
+    // The compiler is offered only where the command would otherwise apply.
+    if (JavaCommandApplies() && EnsureCompiler() && button->isEnabled())
+        button->click();
 }
 
 } // namespace zj

@@ -11,14 +11,15 @@
 #include <QMainWindow>
 #include <QPointer>
 
-class QLabel;
-class QTimer;
-
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+class QLabel;
+class QTimer;
+class QToolButton;
 
 namespace Ui {
 class TfrmMain;
@@ -106,8 +107,10 @@ public:
     // With no compiler set, offers the javac found on the search path and
     // stores it as the settings dialog would; true when a compiler is set.
     bool EnsureCompiler();
-    // F9: the compile button, once a compiler is set.
-    void CompileKey();
+    // F9 and F5: the compile or the Run button, once a compiler is set.
+    void CompilerCommandKey(QToolButton* button);
+    // An active Java document with text and no compile running.
+    bool JavaCommandApplies() const;
     // Reads the .html association into BrowserCommand and BrowserExe; true
     // when an open command was found.
     bool FindBrowser();

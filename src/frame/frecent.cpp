@@ -56,11 +56,11 @@ std::vector<std::string> TfrmMain::RecentFiles() const
         for (int i = 0; i < RecentCount; ++i) {
             std::string name;
             try {
-                name = reg.ReadString(ValueName(i));
+                name = reg.ReadString(ValueName(i), MaxPathLength);
             } catch (const ERegistryException&) {
-                continue; // a value of another type
+                continue; // a value of another type, or too long to be read
             }
-            if (!name.empty() && name.size() <= MaxPathLength && QDir::isAbsolutePath(FileNameToQt(name)) &&
+            if (!name.empty() && QDir::isAbsolutePath(FileNameToQt(name)) &&
                 std::find(files.begin(), files.end(), name) == files.end())
                 files.push_back(std::move(name));
         }

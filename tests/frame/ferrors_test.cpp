@@ -309,7 +309,7 @@ TEST_F(Navigation, TheLineJumpedToStandsClearOfTheOutputWindow)
     JavaCompilerPath = FakeCompiler("javac", "echo '" + Path("long.txt") + ":" + std::to_string(covered + 1) +
                                                  ": error: here'; exit 1");
     OpenSaved("A.java", "class A {}");
-    frame->cmdJavaClick();
+    CompileAndWait();
     dlgErrors->setGeometry(placed);
     Settle();
     frame->mnuSearchNextErrorClick();

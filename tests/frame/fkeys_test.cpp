@@ -209,8 +209,7 @@ TEST_F(Keys, F9WithoutACompilerOffersTheOneOnTheSearchPath)
         Press(editor->memText, Qt::Key_F9);
         EXPECT_EQ(asked.size(), 2u);
         EXPECT_EQ(JavaCompilerPath, javac);
-        for (int i = 0; i < 100 && Status().isEmpty(); ++i)
-            QTest::qWait(20);
+        WaitForJobs();
         EXPECT_EQ(Status(), QString::fromStdString("'" + Path("A.java") + "' compiled successfully."));
         EXPECT_TRUE(Button("cmdJava")->isEnabled());
     }
@@ -227,4 +226,23 @@ TEST_F(Keys, F9WithoutACompilerOffersTheOneOnTheSearchPath)
     EXPECT_EQ(Status(), "No Java compiler is set: choose one in Edit > Settings.");
     EXPECT_EQ(beeps, 2);
     EXPECT_EQ(asked.size(), 2u);
+}
+
+TEST_F(Keys, F5WithoutACompilerMakesTheSameOfferWhereRunApplies)
+{
+    std::filesystem::create_directories(dir / "jdk");
+    const std::string javac = FakeCompiler("jdk/javac", "");
+    SearchPath path(Path("jdk"));
+    TcwEdit* text = OpenSaved("notes.txt", "not java");
+    Press(text->memText, Qt::Key_F5);
+    EXPECT_TRUE(asked.empty());
+
+    TcwEdit* editor = OpenSaved("A.java", "class A {}");
+    answers.push_back(mrOk);
+    Press(editor->memText, Qt::Key_F5);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].Text, QString::fromStdString("No Java compiler is set. Use '" + javac + "'?"));
+    EXPECT_EQ(JavaCompilerPath, javac);
+    // Run went on with it: this compiler has no launcher beside it.
+    EXPECT_EQ(Status(), QString::fromStdString("Couldn't find the Java launcher beside '" + javac + "'."));
 }
