@@ -1,6 +1,6 @@
-// Line-break conversion and the UTF-8 check of any text, whole and in pieces
-// of any size: the pieces must give what the whole gives, and the conversion
-// what a plain byte-by-byte one gives.
+// Line-break conversion (to CR LF or LF) and the UTF-8 check of any text, in
+// pieces of any size: the pieces must give what the whole gives, and the
+// conversion what a plain byte-by-byte one gives.
 
 #include "textconv.h"
 
@@ -13,14 +13,17 @@ using namespace zj;
 
 namespace {
 
-std::string PlainCrLf(const std::string& text)
+std::string PlainConversion(const std::string& text, const std::string& lineBreak, bool& changes)
 {
     std::string out;
+    changes = false;
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '\r' || text[i] == '\n') {
+            std::string found(1, text[i]);
             if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-                ++i;
-            out += "\r\n";
+                found += text[++i];
+            changes |= found != lineBreak;
+            out += lineBreak;
         } else {
             out += text[i];
         }
@@ -34,12 +37,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     FuzzedDataProvider input(data, size);
     const std::size_t pieceSize = input.ConsumeIntegralInRange<std::size_t>(1, 64);
+    const TLineBreak to = input.ConsumeBool() ? TLineBreak::Lf : TLineBreak::CrLf;
     const std::string text = input.ConsumeRemainingBytesAsString();
-    const std::string whole = ToCrLf(text);
-    if (whole != PlainCrLf(text) || CrLfSize(text) != whole.size() || HoldsOnlyCrLf(text) != (whole == text))
+    bool changes = false;
+    const std::string whole = PlainConversion(text, to == TLineBreak::Lf ? "\n" : "\r\n", changes);
+    if (to == TLineBreak::CrLf && (ToCrLf(text) != whole || HoldsOnlyCrLf(text) != (whole == text)))
         std::abort();
-    TCrLfConverter converter;
-    TCrLfConverter measure;
+    TLineBreakConverter converter(to);
+    TLineBreakConverter measure(to);
     TUtf8Checker checker;
     std::string converted;
     std::size_t measured = 0;
@@ -49,7 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         measured += measure.Measure(piece);
         checker.Add(piece);
     }
-    if (converted != whole || measured != whole.size() || checker.Valid() != IsValidUtf8(text))
+    if (converted != whole || measured != whole.size() || measure.Changes() != changes
+        || checker.Valid() != IsValidUtf8(text))
         std::abort();
     return 0;
 }

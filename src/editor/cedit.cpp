@@ -106,6 +106,7 @@ bool TcwEdit::LoadFile(const std::string& fileName, const TAcceptText& accept)
         return false;
     }
     memText->SetModified(false);
+    textAsRead_ = true;
     memText->setReadOnly(host_.OpenReadOnly());
     host_.UpdateMenuItems();
     return true;
@@ -113,9 +114,16 @@ bool TcwEdit::LoadFile(const std::string& fileName, const TAcceptText& accept)
 
 void TcwEdit::WriteText(const std::string& fileName)
 {
-    // Straight from the control's own pieces; the breaks are made CR LF on
-    // the way to the file.
-    WriteFileSafely(fileName, memText->Pieces(), TLineBreaks::CrLf);
+    // Straight from the control's own pieces. A text as it was read goes
+    // back byte for byte, so the save before every compile leaves an
+    // unchanged file alone; a changed one gets the document's line break
+    // throughout, converted on the way to the file.
+    const bool asRead = textAsRead_ && !memText->Edited();
+    WriteFileSafely(fileName, memText->Pieces(),
+                    asRead                                   ? TLineBreaks::Keep
+                    : memText->LineBreak() == TLineBreak::Lf ? TLineBreaks::Lf
+                                                             : TLineBreaks::CrLf);
+    textAsRead_ = asRead;
     emit FileWritten(fileName);
 }
 

@@ -116,6 +116,9 @@ private:
 
     IEditorHost& host_;
     TIdentity identity_;
+    // The text holds the bytes of its file as last read or written; a
+    // conversion on the way to the file may have made those differ.
+    bool textAsRead_ = false;
 };
 
 } // namespace zj

@@ -45,18 +45,21 @@ namespace {
 }
 
 // The bytes a save writes: the data as they are, or with their line breaks
-// made CR LF a piece at a time.
+// converted a piece at a time.
 class TSaveText {
 public:
-    TSaveText(std::span<const std::string_view> data, TLineBreaks breaks) : data_(data), breaks_(breaks) {}
+    TSaveText(std::span<const std::string_view> data, TLineBreaks breaks)
+        : data_(data), breaks_(breaks), to_(breaks == TLineBreaks::Lf ? TLineBreak::Lf : TLineBreak::CrLf)
+    {
+    }
 
     // A pass over the whole text when the breaks are converted.
     std::size_t Size() const
     {
         std::size_t size = 0;
-        TCrLfConverter measure;
+        TLineBreakConverter measure(to_);
         for (std::string_view piece : data_)
-            size += breaks_ == TLineBreaks::CrLf ? measure.Measure(piece) : piece.size();
+            size += breaks_ == TLineBreaks::Keep ? piece.size() : measure.Measure(piece);
         return size;
     }
 
@@ -64,17 +67,17 @@ public:
     template <class Write>
     bool WriteWith(Write write) const
     {
-        // A slice that already holds only CR LF goes out as it is, with no
-        // copy; the others go through the converter, as does the slice after
-        // one that ends in a CR whose LF may open it.
+        // A slice that already holds only the breaks wanted goes out as it
+        // is, with no copy; the others go through the converter, as does the
+        // slice after one that ends in a CR whose LF may open it.
         constexpr std::size_t SliceSize = 1 << 20;
-        TCrLfConverter converter;
+        TLineBreakConverter converter(to_);
         bool afterCr = false;
         std::string converted;
         for (std::string_view piece : data_)
             for (std::size_t at = 0; at < piece.size(); at += SliceSize) {
                 const std::string_view slice = piece.substr(at, SliceSize);
-                if (breaks_ == TLineBreaks::Keep || (!afterCr && HoldsOnlyCrLf(slice))) {
+                if (breaks_ == TLineBreaks::Keep || (!afterCr && HoldsOnly(slice))) {
                     if (!write(slice))
                         return false;
                     continue;
@@ -89,8 +92,14 @@ public:
     }
 
 private:
+    bool HoldsOnly(std::string_view slice) const
+    {
+        return to_ == TLineBreak::Lf ? slice.find('\r') == std::string_view::npos : HoldsOnlyCrLf(slice);
+    }
+
     std::span<const std::string_view> data_;
     TLineBreaks breaks_;
+    TLineBreak to_;
 };
 
 } // namespace

@@ -30,9 +30,11 @@ int ReadRegularFile(const std::string& fileName, std::string& data, std::size_t 
 // How a save writes the line breaks of its bytes.
 enum class TLineBreaks {
     Keep,
-    // Every line break (CR LF, a lone CR, a lone LF) becomes CR LF, converted
-    // a piece at a time on the way to the file, never in a copy of the whole.
+    // Every line break (CR LF, a lone CR, a lone LF) becomes CR LF, or LF,
+    // converted a piece at a time on the way to the file, never in a copy of
+    // the whole.
     CrLf,
+    Lf,
 };
 
 // Replaces the file's content with data so that a failure never destroys the

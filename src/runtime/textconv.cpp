@@ -34,15 +34,32 @@ const char* FindBreak(const char* p, const char* end)
 
 } // namespace
 
+std::size_t FindLineBreak(std::string_view text)
+{
+    const std::size_t at = static_cast<std::size_t>(FindBreak(text.data(), text.data() + text.size()) - text.data());
+    return at < text.size() ? at : std::string_view::npos;
+}
+
+TLineBreak FirstLineBreak(std::string_view text)
+{
+    const std::size_t at = FindLineBreak(text);
+    return at != std::string_view::npos && text[at] == '\n' ? TLineBreak::Lf : TLineBreak::CrLf;
+}
+
 template <class Emit>
-void TCrLfConverter::Scan(std::string_view piece, Emit emit)
+void TLineBreakConverter::Scan(std::string_view piece, Emit emit)
 {
     const char* p = piece.data();
     const char* const end = p + piece.size();
     if (p == end)
         return;
-    if (afterCr_ && *p == '\n')
-        ++p;
+    if (afterCr_) {
+        // The CR before was a lone one unless this LF completes it.
+        if (*p == '\n')
+            ++p;
+        else
+            changes_ = true;
+    }
     afterCr_ = false;
     while (p < end) {
         // A run without breaks, then the break that ends it.
@@ -52,30 +69,37 @@ void TCrLfConverter::Scan(std::string_view piece, Emit emit)
         emit(std::string_view(run, static_cast<std::size_t>(p - run)), lineBreak);
         if (!lineBreak)
             break;
-        if (*p == '\r' && p + 1 < end && p[1] == '\n')
+        if (*p == '\r' && p + 1 < end && p[1] == '\n') {
+            changes_ |= to_ != TLineBreak::CrLf;
             ++p;
-        else if (*p == '\r' && p + 1 == end)
+        } else if (*p == '\r' && p + 1 == end) {
             afterCr_ = true;
+            changes_ |= to_ != TLineBreak::CrLf;
+        } else {
+            changes_ |= *p == '\r' || to_ != TLineBreak::Lf;
+        }
         ++p;
     }
 }
 
-void TCrLfConverter::Append(std::string_view piece, std::string& out)
+void TLineBreakConverter::Append(std::string_view piece, std::string& out)
 {
-    Scan(piece, [&out](std::string_view run, bool lineBreak) {
+    const std::string_view lineBreak = to_ == TLineBreak::CrLf ? std::string_view("\r\n", 2) : std::string_view("\n", 1);
+    Scan(piece, [&out, lineBreak](std::string_view run, bool atBreak) {
         out.append(run);
-        if (lineBreak)
-            out.append("\r\n", 2);
+        if (atBreak)
+            out.append(lineBreak);
     });
 }
 
-std::size_t TCrLfConverter::Measure(std::string_view piece)
+std::size_t TLineBreakConverter::Measure(std::string_view piece)
 {
+    const std::size_t breakSize = to_ == TLineBreak::CrLf ? 2 : 1;
     std::size_t size = 0;
-    Scan(piece, [&](std::string_view run, bool lineBreak) {
-        size += run.size() + (lineBreak ? 2 : 0);
+    Scan(piece, [&](std::string_view run, bool atBreak) {
+        size += run.size() + (atBreak ? breakSize : 0);
         line_ += run.size();
-        if (lineBreak) {
+        if (atBreak) {
             longestLine_ = LongestLine();
             line_ = 0;
         }
@@ -87,13 +111,8 @@ std::string ToCrLf(std::string_view text)
 {
     std::string out;
     out.reserve(text.size() + text.size() / 32 + 16);
-    TCrLfConverter().Append(text, out);
+    TLineBreakConverter().Append(text, out);
     return out;
-}
-
-std::size_t CrLfSize(std::string_view text)
-{
-    return TCrLfConverter().Measure(text);
 }
 
 bool HoldsOnlyCrLf(std::string_view text)

@@ -210,4 +210,15 @@ void TRichEdit::SetModified(bool modified)
     emit ModifiedChange();
 }
 
+bool TRichEdit::Edited() const
+{
+    return SendScintilla(SCI_GETMODIFY) != 0;
+}
+
+void TRichEdit::SetLineBreak(TLineBreak lineBreak)
+{
+    lineBreak_ = lineBreak;
+    setEolMode(lineBreak == TLineBreak::Lf ? EolUnix : EolWindows);
+}
+
 } // namespace zj

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "compilermessages.h"
+#include "textconv.h"
 #include "zidarodadefs.h"
 
 #include <Qsci/qsciscintilla.h>
@@ -33,7 +34,8 @@ struct TFound {
 
 // The plain-text edit control: typed access to the Scintilla messages the
 // editor needs, so no handler sends raw messages itself. The text is bytes;
-// positions are byte offsets. Every line break is CR LF.
+// positions are byte offsets. Line breaks stay as they were loaded; new ones
+// are the document's line break.
 class TRichEdit : public QsciScintilla {
     Q_OBJECT
 public:
@@ -46,13 +48,14 @@ public:
     // moves everything after that place (and the next keystroke moves it
     // back).
     std::array<std::string_view, 2> Pieces() const;
-    // Replaces the whole text with data (line breaks already CR LF): shown as
-    // UTF-8 when it is valid UTF-8, else as 8-bit text. Leaves the text
-    // unmodified, with nothing to undo and the caret at the start.
+    // Replaces the whole text with bytes: shown as UTF-8 when they are valid
+    // UTF-8, else as 8-bit text; the line break is the one of their first
+    // line. Leaves the text unmodified, with nothing to undo and the caret at
+    // the start.
     void LoadBytes(std::string_view bytes);
-    // The same with a file's bytes, every line break made CR LF. The file is
-    // read chunkSize bytes at a time, so it is never held whole beside the
-    // text; whether it is valid UTF-8 is decided over the whole file. Raises
+    // The same with a file's bytes. The file is read chunkSize bytes at a
+    // time, so it is never held whole beside the text; whether it is valid
+    // UTF-8 is decided over the whole file. Raises
     // EFOpenError "Cannot open file %s": a file that cannot be read leaves
     // the text as it was, one whose reading fails half way leaves it empty.
     // accept, when given, learns the text's shape before the text is touched;
@@ -80,6 +83,14 @@ public:
 
     bool Modified() const;
     void SetModified(bool modified);
+    // Whether the text itself differs from what it was when last marked
+    // unmodified (a change of kind sets Modified only).
+    bool Edited() const;
+
+    // The break that Enter and pasted text get, and that a save of a changed
+    // text writes throughout.
+    TLineBreak LineBreak() const { return lineBreak_; }
+    void SetLineBreak(TLineBreak lineBreak);
 
     // The bytes a search or replacement text has in this document: UTF-8 in a
     // UTF-8 document, Latin-1 in an 8-bit one, which is how the control shows
@@ -234,6 +245,7 @@ private:
 
     // Scintilla can only clear its modified state; a type change sets it.
     bool forcedModified_ = false;
+    TLineBreak lineBreak_ = TLineBreak::CrLf;
     TSyntax syntax_ = TSyntax::None;
     QFont editorFont_;
     QsciLexer* javaLexer_ = nullptr;

@@ -1,6 +1,6 @@
-// Loading a whole text into the control, from bytes or from a file. The file
-// is read a piece at a time, so that a large file is never held beside the
-// text the control holds.
+// Loading a whole text into the control, from bytes or from a file, its line
+// breaks as they are. The file is read a piece at a time, so that a large file
+// is never held beside the text the control holds.
 #include "richedit.h"
 
 #include "fileio.h"
@@ -50,6 +50,7 @@ void TRichEdit::LoadBytes(std::string_view bytes)
     setUtf8(IsValidUtf8(bytes));
     const bool wasReadOnly = BeginLoad(bytes.size());
     SendScintilla(SCI_APPENDTEXT, static_cast<uintptr_t>(bytes.size()), bytes.data());
+    SetLineBreak(FirstLineBreak(bytes));
     EndLoad(wasReadOnly);
 }
 
@@ -57,24 +58,27 @@ bool TRichEdit::LoadFromFile(const std::string& fileName, std::size_t chunkSize,
 {
     // A first reading measures the text for BeginLoad and for accept, and
     // fails, when the file cannot be read, before the text is touched.
-    TCrLfConverter measure;
+    TLineBreakConverter measure;
     TUtf8Checker utf8;
     std::size_t size = 0;
+    bool breakFound = false;
+    TLineBreak lineBreak = TLineBreak::CrLf;
     ReadFileChunks(fileName, chunkSize, [&](std::string_view piece) {
-        size += measure.Measure(piece);
+        size += piece.size();
+        measure.Measure(piece);
         utf8.Add(piece);
+        if (!breakFound && FindLineBreak(piece) != std::string_view::npos) {
+            lineBreak = FirstLineBreak(piece);
+            breakFound = true;
+        }
     });
     if (accept && !accept({measure.LongestLine(), utf8.Valid()}))
         return false;
 
     const bool wasReadOnly = BeginLoad(size);
-    TCrLfConverter converter;
-    std::string converted;
     try {
         ReadFileChunks(fileName, chunkSize, [&](std::string_view piece) {
-            converted.clear();
-            converter.Append(piece, converted);
-            SendScintilla(SCI_APPENDTEXT, static_cast<uintptr_t>(converted.size()), converted.data());
+            SendScintilla(SCI_APPENDTEXT, static_cast<uintptr_t>(piece.size()), piece.data());
         });
     } catch (...) {
         // Half a file is no document.
@@ -82,6 +86,7 @@ bool TRichEdit::LoadFromFile(const std::string& fileName, std::size_t chunkSize,
         EndLoad(wasReadOnly);
         throw;
     }
+    SetLineBreak(lineBreak);
     // Decided by the bytes shown, before anything is painted.
     setUtf8(utf8.Valid());
     EndLoad(wasReadOnly);

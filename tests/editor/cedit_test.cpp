@@ -2,7 +2,6 @@
 #include "editortest.h"
 #include "exceptions.h"
 #include "richedit.h"
-#include "textconv.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -33,31 +32,57 @@ TEST_F(Editor, UntitledCaptionsFollowTheKind)
     EXPECT_FALSE(other->memText->Modified());
 }
 
-TEST_F(Editor, LoadAndSaveRoundTripEveryByteExceptLineBreaks)
+// An unchanged text is saved as the bytes read, whatever its breaks; a
+// changed one gets the break of its file's first line throughout: LF after a
+// lone LF, else CR LF. Enter types that break.
+TEST_F(Editor, SavesKeepEveryByteAndTheFilesLineBreak)
 {
-    const std::string original = "\xef\xbb\xbfhead\0nul\r\nlatin\xe9\xff\x80\rlone cr\nlone lf\r\n\r\nlast"s;
-    Put(Path("bytes.txt"), original);
-    TcwEdit* editor = Open(Path("bytes.txt"));
-    EXPECT_FALSE(editor->memText->isUtf8()) << "invalid UTF-8 shows as 8-bit text";
-    EXPECT_EQ(Text(editor), ToCrLf(original));
-    EXPECT_TRUE(editor->Save());
-    EXPECT_EQ(Get(Path("bytes.txt")), ToCrLf(original));
-    // Written from either side of the last change, here inside a CR LF.
-    const int lf = static_cast<int>(Text(editor).find("\r\nlatin")) + 1;
-    editor->memText->SetSel(lf, 0);
-    editor->memText->ReplaceSel("x");
-    editor->memText->SetSel(lf, 1);
-    editor->memText->ReplaceSel("");
-    EXPECT_TRUE(editor->Save());
-    EXPECT_EQ(Get(Path("bytes.txt")), ToCrLf(original));
+    struct Case {
+        const char* name;
+        std::string original;
+        bool utf8;
+        std::string changed; // after Enter at the start and a save
+    } cases[] = {
+        {"mixed.txt", "\xef\xbb\xbfhead\0nul\r\nlatin\xe9\xff\x80\rlone cr\nlone lf\r\n\r\nlast"s, false,
+         "\r\n\xef\xbb\xbfhead\0nul\r\nlatin\xe9\xff\x80\r\nlone cr\r\nlone lf\r\n\r\nlast"s},
+        {"lf.java", "caf\xc3\xa9\nna\xc3\xafve\r\nx\ry\n", true, "\ncaf\xc3\xa9\nna\xc3\xafve\nx\ny\n"},
+        {"cr.txt", "a\rb\n", true, "\r\na\r\nb\r\n"},
+        {"none.txt", "no break", true, "\r\nno break"},
+    };
+    for (const Case& c : cases) {
+        Put(Path(c.name), c.original);
+        TcwEdit* editor = Open(Path(c.name));
+        EXPECT_EQ(editor->memText->isUtf8(), c.utf8) << c.name;
+        EXPECT_EQ(Text(editor), c.original) << c.name;
+        ASSERT_TRUE(editor->Save());
+        EXPECT_EQ(Get(Path(c.name)), c.original) << c.name << " unchanged";
 
-    Put(Path("utf8.java"), "caf\xc3\xa9\nna\xc3\xafve\n");
-    TcwEdit* utf8 = Open(Path("utf8.java"));
-    EXPECT_TRUE(utf8->memText->isUtf8());
-    EXPECT_EQ(utf8->memText->text().toStdString(), "caf\xc3\xa9\r\nna\xc3\xafve\r\n");
-    EXPECT_EQ(utf8->DocType(), dtJava);
-    utf8->Save();
-    EXPECT_EQ(Get(Path("utf8.java")), "caf\xc3\xa9\r\nna\xc3\xafve\r\n");
+        editor->memText->SetSel(0, 0);
+        Type(editor, "\r");
+        ASSERT_TRUE(editor->Save());
+        EXPECT_EQ(Get(Path(c.name)), c.changed) << c.name << " changed";
+        // The text kept its old breaks; the file has new ones, and a save
+        // that changes nothing must not bring the old ones back.
+        ASSERT_TRUE(editor->Save());
+        EXPECT_EQ(Get(Path(c.name)), c.changed) << c.name << " saved again";
+        editor->close();
+    }
+
+    // Written from either side of the last change, here inside a CR LF.
+    Put(Path("split.txt"), "a\r\nb\n");
+    TcwEdit* split = Open(Path("split.txt"));
+    split->memText->SetSel(2, 0);
+    split->memText->ReplaceSel("x");
+    split->memText->SetSel(2, 1);
+    split->memText->ReplaceSel("");
+    ASSERT_TRUE(split->Save());
+    EXPECT_EQ(Get(Path("split.txt")), "a\r\nb\r\n");
+
+    TcwEdit* untitled = NewEditor(dtText);
+    Type(untitled, "a\rb");
+    saveNames.push_back(Path("new.txt"));
+    ASSERT_TRUE(untitled->Save());
+    EXPECT_EQ(Get(Path("new.txt")), "a\r\nb");
 }
 
 TEST_F(Editor, LoadFileTakesNameKindAndReadOnlyBox)

@@ -3,7 +3,6 @@
 #include "cedit.h"
 #include "editortest.h"
 #include "richedit.h"
-#include "textconv.h"
 
 #include <Qsci/qscilexerhtml.h>
 #include <Qsci/qscilexerjava.h>
@@ -99,7 +98,7 @@ TEST_F(Text, ColoursFollowTheKindAtOnce)
     EXPECT_STREQ(LexerName(NewEditor(dtOther)), "none");
 }
 
-// Load, colour everything, save: the bytes are those read, with CR LF breaks.
+// Load, colour everything, save: the bytes are those read.
 TEST_F(Text, EveryLexerLeavesTheBytesAsTheyWere)
 {
     const std::string mixed = "<p>\0nul\r\nlatin\xe9\xff\x80\r\"str{\n/* x */ class A {\r\n\t<b>&amp;\n"s;
@@ -111,11 +110,11 @@ TEST_F(Text, EveryLexerLeavesTheBytesAsTheyWere)
             editor->memText->SendScintilla(TRichEdit::SCI_COLOURISE, 0UL, -1L);
             Settle();
             EXPECT_EQ(editor->memText->isUtf8(), original == utf8) << name;
-            EXPECT_EQ(Bytes(editor), ToCrLf(original)) << name;
+            EXPECT_EQ(Bytes(editor), original) << name;
             ASSERT_TRUE(editor->Save());
-            EXPECT_EQ(Get(Path(name)), ToCrLf(original)) << name;
+            EXPECT_EQ(Get(Path(name)), original) << name;
             editor->SetDocType(editor->DocType() == dtJava ? dtHtml : dtJava);
-            EXPECT_EQ(Bytes(editor), ToCrLf(original)) << name << " after a change of kind";
+            EXPECT_EQ(Bytes(editor), original) << name << " after a change of kind";
             editor->memText->SetModified(false);
             editor->close();
         }
@@ -170,14 +169,14 @@ TEST_F(Text, LexerChangesKeepTheControlsSettingsAndTheFont)
                       1300);
         }
     }
-    EXPECT_EQ(Bytes(editor), "caf\xe9\r\n");
+    EXPECT_EQ(Bytes(editor), "caf\xe9\n");
     // A tab is four blanks wide on the screen, and stays one byte.
     editor->memText->SetSel(0, 0);
     Type(editor, "\tx");
     EXPECT_EQ(text->SendScintilla(TRichEdit::SCI_POINTXFROMPOSITION, 0UL, 1L) -
                   text->SendScintilla(TRichEdit::SCI_POINTXFROMPOSITION, 0UL, 0L),
               text->SendScintilla(TRichEdit::SCI_TEXTWIDTH, uintptr_t{TRichEdit::STYLE_DEFAULT}, "    "));
-    EXPECT_EQ(Bytes(editor), "\txcaf\xe9\r\n");
+    EXPECT_EQ(Bytes(editor), "\txcaf\xe9\n");
 }
 
 // Typed through the keys: Enter copies the previous line's blanks as they

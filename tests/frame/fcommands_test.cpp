@@ -279,7 +279,7 @@ TEST_F(Commands, ALineOverAMegabyteIsShownOnlyWhenTheUserAgrees)
     TcwEdit* opened = frame->OpenFile(Path("long.txt"));
     ASSERT_NE(opened, nullptr);
     EXPECT_EQ(opened->Caption(), "long.txt");
-    EXPECT_EQ(opened->memText->Length(), (1 << 20) + 10);
+    EXPECT_EQ(opened->memText->Length(), (1 << 20) + 9) << "its bytes as they are";
     EXPECT_NE(frame->OpenFile(Path("edge.txt")), nullptr) << "no question up to a megabyte";
     EXPECT_EQ(asked.size(), 2u);
 }

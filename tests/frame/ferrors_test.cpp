@@ -180,7 +180,7 @@ TEST_F(Navigation, MessagesAboutOtherFilesOpenTheirWindowsAndWhatCannotBeFollowe
     ExpectAt({Path("B.java"), 3, 1});
     EXPECT_EQ(frame->ActiveEditor(), b);
     EXPECT_TRUE(b->memText->Modified());
-    EXPECT_EQ(Text(b), "new first line\r\nb1\r\nb2\r\nb3\r\n");
+    EXPECT_EQ(Text(b), "new first line\nb1\nb2\nb3\n");
     frame->mnuSearchNextErrorClick();
     TcwEdit* c = frame->ActiveEditor();
     ASSERT_NE(c, b);
@@ -211,7 +211,7 @@ TEST_F(Navigation, GoToLineAsksForEveryLineTheMarginShows)
     EXPECT_FALSE(Item("mnuSearchGoToLine")->isEnabled());
     NewEditor(dtText);
     EXPECT_FALSE(Item("mnuSearchGoToLine")->isEnabled());
-    TcwEdit* editor = OpenSaved("five.txt", "one\ntwo\nthree\nfour\nfive\n");
+    TcwEdit* editor = OpenSaved("five.txt", "one\r\ntwo\r\nthree\r\nfour\r\nfive\r\n");
     Select(editor, 25, 0);
     EXPECT_TRUE(Item("mnuSearchGoToLine")->isEnabled());
 

@@ -41,9 +41,42 @@ TEST(HoldsOnlyCrLf, AgreesWithTheConversionWhereverABreakFalls)
     EXPECT_TRUE(HoldsOnlyCrLf(""));
 }
 
+// The line break a document takes from the first break of its file.
+TEST(FirstLineBreak, OnlyALoneLfFirstMakesLf)
+{
+    EXPECT_EQ(FirstLineBreak("a\nb\r\n"), TLineBreak::Lf);
+    EXPECT_EQ(FirstLineBreak("a\r\nb\n"), TLineBreak::CrLf);
+    EXPECT_EQ(FirstLineBreak("a\rb\n"), TLineBreak::CrLf);
+    EXPECT_EQ(FirstLineBreak("no break at all"), TLineBreak::CrLf);
+    EXPECT_EQ(FirstLineBreak(std::string(100, 'x') + "\n"), TLineBreak::Lf);
+}
+
+namespace {
+
+// The conversion byte by byte, and whether it changes anything.
+std::string PlainConversion(const std::string& text, const std::string& lineBreak, bool& changes)
+{
+    std::string out;
+    changes = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r' && text[i] != '\n') {
+            out += text[i];
+            continue;
+        }
+        std::string found(1, text[i]);
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            found += text[++i];
+        changes |= found != lineBreak;
+        out += lineBreak;
+    }
+    return out;
+}
+
+} // namespace
+
 // A text converted and checked piece by piece must give what the whole gives,
 // wherever the pieces end: inside a CR LF or a character, after a lone CR,
-// beside a NUL.
+// beside a NUL; to either line break.
 TEST(TextInPieces, EveryPieceSizeAgreesWithTheWhole)
 {
     const std::string texts[] = {
@@ -55,23 +88,29 @@ TEST(TextInPieces, EveryPieceSizeAgreesWithTheWhole)
         "ok\xc3",         // and by the end
         "caf\xe9\r\n",    // Latin-1
         "\xed\xa0\x80",   // a surrogate
+        "only\r\ncr\r\nlf\r\n",
+        "only\nlf\n",
     };
     for (const std::string& text : texts)
-        for (std::size_t size = 1; size <= text.size(); ++size) {
-            TCrLfConverter converter;
-            TCrLfConverter measure;
-            TUtf8Checker checker;
-            std::string converted;
-            std::size_t measured = 0;
-            for (std::size_t at = 0; at < text.size(); at += size) {
-                const std::string_view piece = std::string_view(text).substr(at, size);
-                converter.Append(piece, converted);
-                measured += measure.Measure(piece);
-                checker.Add(piece);
+        for (const TLineBreak to : {TLineBreak::CrLf, TLineBreak::Lf}) {
+            bool changes = false;
+            const std::string expected = PlainConversion(text, to == TLineBreak::Lf ? "\n" : "\r\n", changes);
+            for (std::size_t size = 1; size <= text.size(); ++size) {
+                TLineBreakConverter converter(to);
+                TLineBreakConverter measure(to);
+                TUtf8Checker checker;
+                std::string converted;
+                std::size_t measured = 0;
+                for (std::size_t at = 0; at < text.size(); at += size) {
+                    const std::string_view piece = std::string_view(text).substr(at, size);
+                    converter.Append(piece, converted);
+                    measured += measure.Measure(piece);
+                    checker.Add(piece);
+                }
+                EXPECT_EQ(converted, expected) << "pieces of " << size;
+                EXPECT_EQ(measured, converted.size()) << "pieces of " << size;
+                EXPECT_EQ(measure.Changes(), changes) << "pieces of " << size;
+                EXPECT_EQ(checker.Valid(), IsValidUtf8(text)) << "pieces of " << size;
             }
-            EXPECT_EQ(converted, ToCrLf(text)) << "pieces of " << size;
-            EXPECT_EQ(measured, converted.size()) << "pieces of " << size;
-            EXPECT_EQ(checker.Valid(), IsValidUtf8(text)) << "pieces of " << size;
         }
-    EXPECT_EQ(CrLfSize("a\nb\r\nc\r"), 9u);
 }
