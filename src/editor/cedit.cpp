@@ -90,7 +90,9 @@ bool TcwEdit::LoadFile(const std::string& fileName, const TAcceptText& accept)
     // The kind first, so that the text arrives under it.
     SetIdentity({fileName, false, host_.DocTypeList().GetDocType(ExtractFileExt(fileName)),
                  FileNameToQt(ExtractFileName(fileName))});
-    bool loaded = false;
+    // Looked at before the read: a change during it shows at the next look.
+    const TFileStamp stamp = StampFile(fileName);
+    std::optional<std::uint64_t> loaded;
     try {
         loaded = memText->LoadFromFile(fileName, TRichEdit::LoadChunkSize, accept);
     } catch (...) {
@@ -105,6 +107,7 @@ bool TcwEdit::LoadFile(const std::string& fileName, const TAcceptText& accept)
         SetIdentity(std::move(before));
         return false;
     }
+    disk_.Take(fileName, stamp, *loaded);
     memText->SetModified(false);
     textAsRead_ = true;
     memText->setReadOnly(host_.OpenReadOnly());
@@ -119,10 +122,12 @@ void TcwEdit::WriteText(const std::string& fileName)
     // unchanged file alone; a changed one gets the document's line break
     // throughout, converted on the way to the file.
     const bool asRead = textAsRead_ && !memText->Edited();
-    WriteFileSafely(fileName, memText->Pieces(),
-                    asRead                                   ? TLineBreaks::Keep
-                    : memText->LineBreak() == TLineBreak::Lf ? TLineBreaks::Lf
-                                                             : TLineBreaks::CrLf);
+    const TLineBreaks breaks = asRead                                   ? TLineBreaks::Keep
+                               : memText->LineBreak() == TLineBreak::Lf ? TLineBreaks::Lf
+                                                                        : TLineBreaks::CrLf;
+    const std::uint64_t hash = asRead ? disk_.TakenHash() : HashOfSaved(memText->Pieces(), breaks);
+    WriteFileSafely(fileName, memText->Pieces(), breaks);
+    disk_.Take(fileName, StampFile(fileName), hash);
     textAsRead_ = asRead;
     emit FileWritten(fileName);
 }
@@ -131,6 +136,13 @@ bool TcwEdit::Save()
 {
     if (Untitled())
         return SaveAs();
+    if (disk_.FileName() == FileName() && disk_.ChangedSinceTaken()
+        && MessageDlg(QStringLiteral("'%1' was changed by another program since it was opened. Replace it with "
+                                     "this document?")
+                          .arg(FileNameToQt(FileName())),
+                      {TMsgDlgBtn::mbYes, TMsgDlgBtn::mbNo})
+               != mrYes)
+        return false;
     WriteText(FileName());
     memText->SetModified(false);
     return true;
@@ -175,9 +187,9 @@ bool TcwEdit::QuerySave()
                                      {TMsgDlgBtn::mbYes, TMsgDlgBtn::mbNo, TMsgDlgBtn::mbCancel});
     if (answer == mrCancel)
         return false;
-    if (answer == mrYes)
-        Save();
-    return true;
+    // A save that did not happen (the file changed on disk, and the user
+    // would not replace it) keeps the window open with its text.
+    return answer != mrYes || Save();
 }
 
 bool TcwEdit::IsSaved() const
@@ -245,7 +257,37 @@ void TcwEdit::SetDocType(TDocType docType)
     if (!identity.FileName.empty())
         identity.FileName = ExtractFilePath(identity.FileName) + caption;
     SetIdentity(std::move(identity));
+    // The file of the new name is not the one read.
+    if (disk_.FileName() != FileName())
+        disk_.Forget();
     memText->SetModified(true);
+}
+
+void TcwEdit::CheckFileOnDisk()
+{
+    std::string bytes;
+    switch (disk_.Look(bytes)) {
+    case TDiskFile::TChange::None:
+        return;
+    case TDiskFile::TChange::Gone:
+        host_.ShowStatus(QStringLiteral("'%1' no longer exists on disk.").arg(FileNameToQt(FileName())));
+        memText->SetModified(true);
+        return;
+    case TDiskFile::TChange::Changed:
+        break;
+    }
+    const QString name = FileNameToQt(FileName());
+    if (memText->Modified()) {
+        if (MessageDlg(QStringLiteral("'%1' was changed by another program. Reload it and lose your changes?").arg(name),
+                       {TMsgDlgBtn::mbYes, TMsgDlgBtn::mbNo})
+            != mrYes)
+            return;
+    }
+    memText->ReloadBytes(bytes);
+    disk_.TakeSeen();
+    textAsRead_ = true;
+    host_.ShowStatus(QStringLiteral("'%1' was changed by another program and has been reloaded.").arg(name));
+    host_.UpdateMenuItems();
 }
 
 void TcwEdit::Undo()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "diskfile.h"
 #include "finddialogs.h"
 #include "richedit.h"
 #include "zidarodadefs.h"
@@ -53,6 +54,11 @@ public:
     QAction* mnpTextDelete;
     QFrame* Panel1;
     TRichEdit* memText;
+
+    // Another program may have changed the file: an unmodified document is
+    // reloaded, a modified one asks first; a file gone marks the document
+    // modified, so that its text is not lost on close.
+    void CheckFileOnDisk();
 
     void SetUntitledName(int number, const std::string& ext);
     // accept, when given, decides on the file's shape before its text is
@@ -119,6 +125,7 @@ private:
     // The text holds the bytes of its file as last read or written; a
     // conversion on the way to the file may have made those differ.
     bool textAsRead_ = false;
+    TDiskFile disk_;
 };
 
 } // namespace zj

@@ -18,6 +18,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QStatusTipEvent>
+#include <QTimer>
 
 namespace zj {
 
@@ -165,6 +166,9 @@ void TfrmMain::FormCreate()
             Guarded([this](QMdiSubWindow* window) {
                 ActiveFormChanged(window ? static_cast<QWidget*>(window) : this);
                 UpdateStatusFields();
+                // After the activation is done: the check may ask a question.
+                if (auto* editor = qobject_cast<TcwEdit*>(window))
+                    QTimer::singleShot(0, editor, Guarded([this, editor] { CheckFilesOnDisk(editor); }));
             }));
     dlgOpen->InitialDir =
         UserWritableFolder(FileNameToQt(ExtractFileDir(FileNameFromQt(QCoreApplication::applicationFilePath()))));
@@ -184,6 +188,10 @@ void TfrmMain::FormDestroy()
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event)
 {
     // The class library calls the hint handler only when the hint changes.
+    // Back from another program, which may have changed the files.
+    if (event->type() == QEvent::ApplicationStateChange && watched == qApp
+        && static_cast<QApplicationStateChangeEvent*>(event)->applicationState() == Qt::ApplicationActive)
+        QTimer::singleShot(0, this, Guarded([this] { CheckFilesOnDisk(); }));
     if (event->type() == QEvent::StatusTip) {
         QString hint = static_cast<QStatusTipEvent*>(event)->tip();
         if (hint != hintText_) {
@@ -291,6 +299,28 @@ QList<TcwEdit*> TfrmMain::EditorWindows() const
         if (auto* editor = qobject_cast<TcwEdit*>(*it))
             editors << editor;
     return editors;
+}
+
+void TfrmMain::CheckFilesOnDisk(TcwEdit* editor)
+{
+    // One question at a time: a box of our own, or one already asking, waits.
+    if (checkingFiles_ || QApplication::activeModalWidget())
+        return;
+    checkingFiles_ = true;
+    QList<QPointer<TcwEdit>> editors;
+    for (TcwEdit* each : editor ? QList<TcwEdit*>{editor} : EditorWindows())
+        editors << each;
+    for (const QPointer<TcwEdit>& each : editors) {
+        // A window closed while a question was open is not looked at.
+        if (!each)
+            continue;
+        try {
+            each->CheckFileOnDisk();
+        } catch (const std::exception& error) {
+            HandleException(error);
+        }
+    }
+    checkingFiles_ = false;
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event)

@@ -152,6 +152,9 @@ public:
     TcwEdit* ActiveEditor() const;
     // The editor windows, the most recently activated first.
     QList<TcwEdit*> EditorWindows() const;
+    // Whether another program changed the files of editors (every window
+    // when null): run when the program or a window becomes active.
+    void CheckFilesOnDisk(TcwEdit* editor = nullptr);
 
     // The status bar's fields at its right edge follow the active document:
     // its caret's "Ln, Col", and "Modified" while it has unsaved changes.
@@ -250,6 +253,7 @@ private:
     QLabel* lblCaret_ = nullptr;
     QLabel* lblModified_ = nullptr;
     QTimer* statusTimer_ = nullptr;
+    bool checkingFiles_ = false;
 };
 
 // The one frame of the program.

@@ -10,7 +10,9 @@ class QTimer;
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -59,9 +61,16 @@ public:
     // EFOpenError "Cannot open file %s": a file that cannot be read leaves
     // the text as it was, one whose reading fails half way leaves it empty.
     // accept, when given, learns the text's shape before the text is touched;
-    // when it says no, the text stays as it was and the result is false.
-    bool LoadFromFile(const std::string& fileName, std::size_t chunkSize = LoadChunkSize,
-                      const TAcceptText& accept = {});
+    // when it says no, the text stays as it was and the result is empty.
+    // Returns the HashOf the bytes read.
+    std::optional<std::uint64_t> LoadFromFile(const std::string& fileName, std::size_t chunkSize = LoadChunkSize,
+                                              const TAcceptText& accept = {});
+    // Replaces the whole text with bytes as one step that Undo takes back,
+    // the caret on the same line and column and the view where it was; the
+    // code page and the line break follow the bytes. Leaves the text
+    // unmodified. Only the part that differs is replaced, so marks elsewhere
+    // stay and the undo step holds no more than that part.
+    void ReloadBytes(std::string_view bytes);
     static constexpr std::size_t LoadChunkSize = 1 << 20;
     // About how long the first paint of a line of length bytes takes: the
     // control lays out a line whole, at a cost per byte measured by

@@ -56,6 +56,31 @@ TEST_F(Compile, SavedDocumentIsWrittenAgainAndCompiledWithoutAQuestion)
     (void)editor;
 }
 
+// The save before the compile asks before it overwrites another program's
+// change; No compiles nothing.
+TEST_F(Compile, AFileChangedOnDiskIsNotOverwrittenUnasked)
+{
+    JavaCompilerPath = FakeCompiler("javac", "");
+    TcwEdit* editor = OpenSaved("A.java", "class A {}");
+    Put(Path("A.java"), "class B {}");
+    answers.push_back(mrNo);
+    frame->cmdJavaClick();
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_TRUE(asked[0].Text.endsWith("was changed by another program since it was opened. Replace it with this "
+                                       "document?"));
+    EXPECT_EQ(Get(Path("A.java")), "class B {}");
+    EXPECT_FALSE(std::filesystem::exists(Path("args")));
+
+    // Back in the editor from the other program, the change is seen.
+    QApplicationStateChangeEvent active(Qt::ApplicationActive);
+    QApplication::sendEvent(qApp, &active);
+    Settle();
+    EXPECT_EQ(Text(editor), "class B {}");
+    CompileAndWait();
+    EXPECT_EQ(asked.size(), 1u);
+    EXPECT_TRUE(std::filesystem::exists(Path("args")));
+}
+
 TEST_F(Compile, UnsavedDocumentsAskFirst)
 {
     JavaCompilerPath = FakeCompiler("javac", "");

@@ -1,0 +1,197 @@
+#include "diskfile.h"
+
+#include "textconv.h"
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <time.h>
+#endif
+
+namespace zj {
+
+namespace {
+
+// Coarser than any file system's clock that matters here (FAT keeps two
+// seconds; most others the kernel's tick).
+constexpr std::int64_t RecentNs = 2'000'000'000;
+
+std::uint64_t Rotate(std::uint64_t x, int bits)
+{
+    return (x << bits) | (x >> (64 - bits));
+}
+
+} // namespace
+
+#ifndef _WIN32
+
+TFileStamp StampFile(const std::string& fileName)
+{
+    TFileStamp stamp;
+    struct stat st {};
+    if (::stat(fileName.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return stamp;
+    stamp.Exists = true;
+    stamp.Device = static_cast<std::uint64_t>(st.st_dev);
+    stamp.Inode = static_cast<std::uint64_t>(st.st_ino);
+    stamp.Size = static_cast<std::uint64_t>(st.st_size);
+    stamp.Modified = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+    timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const std::int64_t nowNs = static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+    stamp.Recent = nowNs - stamp.Modified < RecentNs;
+    return stamp;
+}
+
+#else
+
+TFileStamp StampFile(const std::string& fileName)
+{
+    namespace fs = std::filesystem;
+    TFileStamp stamp;
+    std::error_code ec;
+    const fs::path path = fs::u8path(fileName);
+    if (!fs::is_regular_file(path, ec))
+        return stamp;
+    const auto size = fs::file_size(path, ec);
+    if (ec)
+        return stamp;
+    const auto modified = fs::last_write_time(path, ec);
+    if (ec)
+        return stamp;
+    stamp.Exists = true;
+    stamp.Size = size;
+    stamp.Modified = std::chrono::duration_cast<std::chrono::nanoseconds>(modified.time_since_epoch()).count();
+    const auto age = fs::file_time_type::clock::now() - modified;
+    stamp.Recent = std::chrono::duration_cast<std::chrono::nanoseconds>(age).count() < RecentNs;
+    return stamp;
+}
+
+#endif
+
+void TContentHash::Mix(std::uint64_t word)
+{
+    state_ = Rotate(state_ ^ (word * 0x87c37b91114253d5ull), 31) * 0x4cf5ad432745937full;
+}
+
+void TContentHash::Add(std::string_view piece)
+{
+    length_ += piece.size();
+    const char* p = piece.data();
+    const char* const end = p + piece.size();
+    while (pendingLength_ > 0 && pendingLength_ < 8 && p < end)
+        pending_[pendingLength_++] = static_cast<unsigned char>(*p++);
+    if (pendingLength_ == 8) {
+        std::uint64_t word;
+        std::memcpy(&word, pending_, 8);
+        Mix(word);
+        pendingLength_ = 0;
+    }
+    for (; end - p >= 8; p += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, 8);
+        Mix(word);
+    }
+    while (p < end)
+        pending_[pendingLength_++] = static_cast<unsigned char>(*p++);
+}
+
+std::uint64_t TContentHash::Value() const
+{
+    std::uint64_t word = 0;
+    std::memcpy(&word, pending_, pendingLength_);
+    std::uint64_t h = Rotate(state_ ^ (word * 0x87c37b91114253d5ull), 31) * 0x4cf5ad432745937full;
+    h ^= length_;
+    // The final mix of MurmurHash3: every input bit reaches every output bit.
+    h ^= h >> 33;
+    h *= 0xff51afd7ed558ccdull;
+    h ^= h >> 33;
+    h *= 0xc4ceb9fe1a85ec53ull;
+    h ^= h >> 33;
+    return h;
+}
+
+std::uint64_t HashOf(std::string_view bytes)
+{
+    TContentHash hash;
+    hash.Add(bytes);
+    return hash.Value();
+}
+
+std::uint64_t HashOfSaved(std::span<const std::string_view> data, TLineBreaks breaks)
+{
+    constexpr std::size_t PieceSize = 1 << 20;
+    TLineBreakConverter converter(breaks == TLineBreaks::Lf ? TLineBreak::Lf : TLineBreak::CrLf);
+    TContentHash hash;
+    std::string converted;
+    for (std::string_view piece : data)
+        for (std::size_t at = 0; at < piece.size(); at += PieceSize) {
+            const std::string_view slice = piece.substr(at, PieceSize);
+            if (breaks == TLineBreaks::Keep) {
+                hash.Add(slice);
+                continue;
+            }
+            converted.clear();
+            converter.Append(slice, converted);
+            hash.Add(converted);
+        }
+    return hash.Value();
+}
+
+void TDiskFile::Take(const std::string& fileName, const TFileStamp& stamp, std::uint64_t hash)
+{
+    fileName_ = fileName;
+    taken_ = {stamp, hash};
+    seen_ = taken_;
+}
+
+void TDiskFile::Forget()
+{
+    fileName_.clear();
+    taken_.Stamp = seen_.Stamp = {};
+}
+
+TDiskFile::TCompare TDiskFile::Compare(TState& state, const TFileStamp& now, std::string& bytes)
+{
+    if (now.Matches(state.Stamp) && !state.Stamp.Recent)
+        return TCompare::Same;
+    if (ReadRegularFile(fileName_, bytes) != 0)
+        return TCompare::Unreadable;
+    if (HashOf(bytes) != state.Hash)
+        return TCompare::Different;
+    state.Stamp = now;
+    return TCompare::Same;
+}
+
+TDiskFile::TChange TDiskFile::Look(std::string& bytes)
+{
+    if (fileName_.empty())
+        return TChange::None;
+    const TFileStamp now = StampFile(fileName_);
+    if (!now.Exists) {
+        if (!seen_.Stamp.Exists)
+            return TChange::None;
+        seen_.Stamp = now;
+        return TChange::Gone;
+    }
+    // Nothing to show for a file that cannot be read; the next look tries again.
+    if (Compare(seen_, now, bytes) != TCompare::Different)
+        return TChange::None;
+    seen_ = {now, HashOf(bytes)};
+    return TChange::Changed;
+}
+
+bool TDiskFile::ChangedSinceTaken()
+{
+    if (fileName_.empty())
+        return false;
+    const TFileStamp now = StampFile(fileName_);
+    std::string bytes;
+    // What cannot be read cannot be shown to be the same.
+    return now.Exists && Compare(taken_, now, bytes) != TCompare::Same;
+}
+
+} // namespace zj
