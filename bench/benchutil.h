@@ -2,6 +2,7 @@
 
 // Small helpers the benchmark programs share.
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -38,6 +39,14 @@ inline const std::filesystem::path& Folder()
         return path;
     }();
     return folder;
+}
+
+// Dates the file an hour back, as a user's file usually is: one written a
+// moment ago is read again when its window first becomes active, to be sure
+// of its content.
+inline void MakeOld(const std::filesystem::path& path)
+{
+    std::filesystem::last_write_time(path, std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
 }
 
 // A shell script in Folder() that may be run.

@@ -2,6 +2,7 @@
 // window, each with the Java colours (a .java file) and without (the same
 // bytes as .txt); beside the load's time, the peak resident size of the same
 // load.
+#include "benchutil.h"
 #include "cedit.h"
 #include "fmain.h"
 #include "richedit.h"
@@ -51,6 +52,7 @@ std::string WriteSample(const char* name, const char* lineBreak, std::size_t siz
 {
     auto path = std::filesystem::temp_directory_path() / (std::to_string(::getpid()) + name);
     std::ofstream(path, std::ios::binary) << JavaText(lineBreak, size);
+    zj::bench::MakeOld(path);
     return path.string();
 }
 

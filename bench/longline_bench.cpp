@@ -5,6 +5,7 @@
 // Opening a line over a megabyte asks first: the opens here answer OK, and
 // show the estimate the question gives beside the time it took; one answers
 // Cancel.
+#include "benchutil.h"
 #include "cedit.h"
 #include "finddialogs.h"
 #include "fmain.h"
@@ -58,6 +59,7 @@ std::string WriteSample(const benchmark::State& state, const char* name, std::si
     auto path = std::filesystem::temp_directory_path()
                 / (std::to_string(::getpid()) + name + (state.range(1) ? ".html" : ".txt"));
     std::ofstream(path, std::ios::binary) << Markup(size, shortLines, eightBit);
+    zj::bench::MakeOld(path);
     return path.string();
 }
 

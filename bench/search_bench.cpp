@@ -1,5 +1,6 @@
 // Find Next and Replace All through the frame in a 50 MB Java file, and
 // sed doing the same replacement on the same file in the same run.
+#include "benchutil.h"
 #include "cedit.h"
 #include "finddialogs.h"
 #include "fmain.h"
@@ -9,7 +10,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -50,6 +50,7 @@ const std::string& SamplePath(bool nonAscii)
                 / (std::to_string(::getpid()) + (nonAscii ? "_search_utf8.java" : "_search.java")))
                    .string();
         std::ofstream(path, std::ios::binary) << JavaText(nonAscii);
+        zj::bench::MakeOld(path);
         std::atexit([] {
             for (const std::string& name : paths)
                 if (!name.empty())

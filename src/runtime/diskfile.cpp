@@ -1,5 +1,6 @@
 #include "diskfile.h"
 
+#include "fileio.h"
 #include "textconv.h"
 
 #include <chrono>
@@ -154,13 +155,18 @@ void TDiskFile::Forget()
     taken_.Stamp = seen_.Stamp = {};
 }
 
-TDiskFile::TCompare TDiskFile::Compare(TState& state, const TFileStamp& now, std::string& bytes)
+TDiskFile::TCompare TDiskFile::Compare(TState& state, const TFileStamp& now)
 {
     if (now.Matches(state.Stamp) && !state.Stamp.Recent)
         return TCompare::Same;
-    if (ReadRegularFile(fileName_, bytes) != 0)
+    // A piece at a time: the file is not held beside the document's text.
+    TContentHash hash;
+    try {
+        ReadFileChunks(fileName_, 1 << 20, [&hash](std::string_view piece) { hash.Add(piece); });
+    } catch (const std::exception&) {
         return TCompare::Unreadable;
-    if (HashOf(bytes) != state.Hash)
+    }
+    if (hash.Value() != state.Hash)
         return TCompare::Different;
     state.Stamp = now;
     return TCompare::Same;
@@ -178,7 +184,7 @@ TDiskFile::TChange TDiskFile::Look(std::string& bytes)
         return TChange::Gone;
     }
     // Nothing to show for a file that cannot be read; the next look tries again.
-    if (Compare(seen_, now, bytes) != TCompare::Different)
+    if (Compare(seen_, now) != TCompare::Different || ReadRegularFile(fileName_, bytes) != 0)
         return TChange::None;
     seen_ = {now, HashOf(bytes)};
     return TChange::Changed;
@@ -189,9 +195,8 @@ bool TDiskFile::ChangedSinceTaken()
     if (fileName_.empty())
         return false;
     const TFileStamp now = StampFile(fileName_);
-    std::string bytes;
     // What cannot be read cannot be shown to be the same.
-    return now.Exists && Compare(taken_, now, bytes) != TCompare::Same;
+    return now.Exists && Compare(taken_, now) != TCompare::Same;
 }
 
 } // namespace zj

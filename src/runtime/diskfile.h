@@ -87,10 +87,10 @@ private:
         std::uint64_t Hash = 0;
     };
     enum class TCompare { Same, Different, Unreadable };
-    // The file, with stamp now, against state. Reads it into bytes when the
-    // stamps cannot tell, and brings state's stamp up to date when the
-    // content is the same.
-    TCompare Compare(TState& state, const TFileStamp& now, std::string& bytes);
+    // The file, with stamp now, against state. Reads it when the stamps
+    // cannot tell, and brings state's stamp up to date when the content is
+    // the same.
+    TCompare Compare(TState& state, const TFileStamp& now);
 
     std::string fileName_;
     TState taken_;
