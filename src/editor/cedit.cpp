@@ -1,10 +1,12 @@
 #include "cedit.h"
 
 #include "application.h"
+#include "crecovery.h"
 #include "editorhost.h"
 #include "filedialogs.h"
 #include "fileio.h"
 #include "msgdialogs.h"
+#include "recovery.h"
 #include "richedit.h"
 #include "richprint.h"
 #include "sysutils.h"
@@ -45,6 +47,10 @@ TcwEdit::TcwEdit(IEditorHost& host) : host_(host)
     connect(memText, &TRichEdit::SelectionChange, this, Guarded([this] { memTextClick(); }));
     connect(memText, &TRichEdit::MouseDown, this, Guarded([this] { memTextMouseDown(); }));
     connect(memText, &TRichEdit::CompletionRequest, this, Guarded([this] { CompleteWord(); }));
+    if (TRecoveryStore* store = host.RecoveryStore()) {
+        recovery_ = new TRecoveryCopier(*this, *store);
+        connect(memText, &TRichEdit::TextChanged, recovery_, &TRecoveryCopier::Changed);
+    }
 
     FormCreate();
 }
@@ -56,6 +62,21 @@ TcwEdit* TcwEdit::CreateUntitled(IEditorHost& host, TDocType docType, int number
     identity.DocType = docType;
     editor->SetIdentity(std::move(identity));
     editor->SetUntitledName(number, host.DocTypeList().GetDefaultExt(docType));
+    return editor;
+}
+
+TcwEdit* TcwEdit::CreateRecovered(IEditorHost& host, const TRecoveryCopy& copy)
+{
+    auto* editor = new TcwEdit(host);
+    const auto docType = static_cast<TDocType>(copy.DocType);
+    editor->SetIdentity({copy.Untitled ? std::string() : copy.FileName, copy.Untitled, docType,
+                         copy.Untitled ? QString::fromStdString(copy.Caption)
+                                       : FileNameToQt(ExtractFileName(copy.FileName))});
+    editor->memText->LoadBytes(copy.Text);
+    editor->memText->SetLineBreak(copy.LineBreak);
+    editor->memText->SetModified(true);
+    if (!copy.Untitled)
+        editor->disk_.Recover(copy.FileName, copy.Stamp, copy.Hash);
     return editor;
 }
 
@@ -128,6 +149,8 @@ void TcwEdit::WriteText(const std::string& fileName)
     const std::uint64_t hash = asRead ? disk_.TakenHash() : HashOfSaved(memText->Pieces(), breaks);
     WriteFileSafely(fileName, memText->Pieces(), breaks);
     disk_.Take(fileName, StampFile(fileName), hash);
+    if (recovery_)
+        recovery_->Drop();
     textAsRead_ = asRead;
     emit FileWritten(fileName);
 }
@@ -230,6 +253,9 @@ void TcwEdit::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
+    // Closed without saving: the changes are given up, and their copy.
+    if (recovery_)
+        recovery_->Drop();
     QMdiSubWindow::closeEvent(event);
 }
 
@@ -261,6 +287,8 @@ void TcwEdit::SetDocType(TDocType docType)
     if (disk_.FileName() != FileName())
         disk_.Forget();
     memText->SetModified(true);
+    if (recovery_)
+        recovery_->Changed();
 }
 
 void TcwEdit::CheckFileOnDisk()
@@ -272,6 +300,8 @@ void TcwEdit::CheckFileOnDisk()
     case TDiskFile::TChange::Gone:
         host_.ShowStatus(QStringLiteral("'%1' no longer exists on disk.").arg(FileNameToQt(FileName())));
         memText->SetModified(true);
+        if (recovery_)
+            recovery_->Changed();
         return;
     case TDiskFile::TChange::Changed:
         break;

@@ -16,7 +16,9 @@ class QMenu;
 namespace zj {
 
 class IEditorHost;
+class TRecoveryCopier;
 class TRichEdit;
+struct TRecoveryCopy;
 class TTextPrinter;
 
 // One window per document: it owns the text, its file, its kind and its
@@ -29,6 +31,9 @@ public:
     explicit TcwEdit(IEditorHost& host);
     // A new empty document captioned "Untitled_<number>.<default extension>".
     static TcwEdit* CreateUntitled(IEditorHost& host, TDocType docType, int number);
+    // A modified document holding a recovery copy's text, under the copy's
+    // file name or, untitled, its caption. The file is not touched.
+    static TcwEdit* CreateRecovered(IEditorHost& host, const TRecoveryCopy& copy);
 
     // Who the document is: its file, whether it has one of its own yet, its
     // kind and its caption. They change together, through SetIdentity only.
@@ -59,6 +64,9 @@ public:
     // reloaded, a modified one asks first; a file gone marks the document
     // modified, so that its text is not lost on close.
     void CheckFileOnDisk();
+    const TDiskFile& Disk() const { return disk_; }
+    // The recovery copy of the document; null when copies are not kept.
+    TRecoveryCopier* Recovery() const { return recovery_; }
 
     void SetUntitledName(int number, const std::string& ext);
     // accept, when given, decides on the file's shape before its text is
@@ -126,6 +134,7 @@ private:
     // conversion on the way to the file may have made those differ.
     bool textAsRead_ = false;
     TDiskFile disk_;
+    TRecoveryCopier* recovery_ = nullptr;
 };
 
 } // namespace zj

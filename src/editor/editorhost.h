@@ -11,6 +11,8 @@ namespace zj {
 
 // What an editor window needs of the frame that holds it. The frame
 // implements it, so the editor never depends on the frame.
+class TRecoveryStore;
+
 class IEditorHost {
 public:
     virtual const TDocTypeList& DocTypeList() const = 0;
@@ -23,6 +25,8 @@ public:
     virtual void UpdateMenuItems() = 0;
     // Writes the status bar's single text (the outcome of a search).
     virtual void ShowStatus(const QString& text) = 0;
+    // Where the recovery copies of unsaved documents go; null for none.
+    virtual TRecoveryStore* RecoveryStore() = 0;
 
 protected:
     ~IEditorHost() = default;

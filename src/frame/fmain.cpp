@@ -2,13 +2,16 @@
 
 #include "application.h"
 #include "cedit.h"
+#include "crecovery.h"
 #include "editorfont.h"
 #include "filedialogs.h"
+#include "msgdialogs.h"
 #include "formresources.h"
 #include "jobwatch.h"
 #include "messagelist.h"
 #include "msgdialogs.h"
 #include "printdialog.h"
+#include "recovery.h"
 #include "registry.h"
 #include "richedit.h"
 #include "sysutils.h"
@@ -38,6 +41,18 @@ TfrmMain::TfrmMain() : ui(std::make_unique<Ui::TfrmMain>())
     dlgOpen = std::make_unique<TOpenDialog>(this);
     dlgSave = std::make_unique<TSaveDialog>(this);
     dlgPrint = std::make_unique<TPrintDialog>(this);
+    recovery_ = std::make_unique<TRecoveryStore>(RecoveryFolder());
+    recovery_->Written = [this](bool written) {
+        QMetaObject::invokeMethod(this, [this, written] {
+            if (written) {
+                recoveryFailureShown_ = false;
+            } else if (!recoveryFailureShown_) {
+                recoveryFailureShown_ = true;
+                ShowStatus(QStringLiteral("Recovery copies of unsaved documents cannot be written in '%1'.")
+                               .arg(FileNameToQt(recovery_->Folder().Path())));
+            }
+        }, Qt::QueuedConnection);
+    };
     const QString filter = QString::fromStdString(TDocTypeList::DialogFilter(dtJava));
     dlgOpen->Filter = filter;
     dlgSave->Filter = filter;
@@ -57,6 +72,11 @@ TfrmMain::TfrmMain() : ui(std::make_unique<Ui::TfrmMain>())
 
 TfrmMain::~TfrmMain()
 {
+    // The windows go first, their recovery copies with them, while the store
+    // that writes them is still there.
+    for (TcwEdit* editor : EditorWindows())
+        delete editor;
+    recovery_.reset();
     FormDestroy();
     if (frmMain == this)
         frmMain = nullptr;
@@ -321,6 +341,40 @@ void TfrmMain::CheckFilesOnDisk(TcwEdit* editor)
         }
     }
     checkingFiles_ = false;
+}
+
+void TfrmMain::OfferRecovery()
+{
+    if (!recovery_->Valid())
+        return;
+    TLeftCopies left(recovery_->Folder(), recovery_->Session());
+    if (left.Copies.empty())
+        return;
+    const TModalResult answer =
+        MessageDlg(QStringLiteral("Unsaved changes to %1 document(s) were kept when the editor last ended. Recover "
+                                  "them?")
+                       .arg(left.Copies.size()),
+                   {TMsgDlgBtn::mbYes, TMsgDlgBtn::mbNo, TMsgDlgBtn::mbCancel});
+    if (answer == mrNo)
+        left.Discard();
+    if (answer != mrYes)
+        return;
+    bool adopted = true;
+    for (std::size_t i = 0; i < left.Copies.size(); ++i) {
+        TcwEdit* editor = TcwEdit::CreateRecovered(*this, left.Copies[i]);
+        AddEditor(editor);
+        ApplyEditorFont(editor);
+        // The copy becomes the window's own; were it written again, a crash
+        // meanwhile would find neither.
+        if (left.Adopt(i, *recovery_, editor->Recovery()->Number()))
+            editor->Recovery()->Adopted();
+        else
+            adopted = false;
+    }
+    // A copy that could not be taken over stays, to be offered again.
+    if (adopted)
+        left.Discard();
+    UpdateMenuItems();
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event)

@@ -35,6 +35,7 @@ class TMessageList;
 class TFindDialog;
 class TOpenDialog;
 class TPrintDialog;
+class TRecoveryStore;
 class TReplaceDialog;
 class TSaveDialog;
 
@@ -155,6 +156,9 @@ public:
     // Whether another program changed the files of editors (every window
     // when null): run when the program or a window becomes active.
     void CheckFilesOnDisk(TcwEdit* editor = nullptr);
+    // At start-up: offers the unsaved documents of editors that ended
+    // without saving them (a crash, a kill), when there are any.
+    void OfferRecovery();
 
     // The status bar's fields at its right edge follow the active document:
     // its caret's "Ln, Col", and "Modified" while it has unsaved changes.
@@ -177,6 +181,7 @@ public:
     std::optional<std::string> AskSaveName(TDocType docType) override;
     void UpdateMenuItems() override;
     void ShowStatus(const QString& text) override;
+    TRecoveryStore* RecoveryStore() override { return recovery_.get(); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -254,6 +259,9 @@ private:
     QLabel* lblModified_ = nullptr;
     QTimer* statusTimer_ = nullptr;
     bool checkingFiles_ = false;
+    std::unique_ptr<TRecoveryStore> recovery_;
+    // Told once until a copy is written again.
+    bool recoveryFailureShown_ = false;
 };
 
 // The one frame of the program.

@@ -61,6 +61,7 @@ int main(int argc, char** argv)
     zj::dlgErrors = errors.get();
     zj::CentreOnScreen(errors.get());
     frame->show();
+    frame->OfferRecovery();
     int result = application.exec();
     zj::dlgErrors = nullptr;
     return result;

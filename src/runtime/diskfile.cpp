@@ -155,18 +155,37 @@ void TDiskFile::Forget()
     taken_.Stamp = seen_.Stamp = {};
 }
 
-TDiskFile::TCompare TDiskFile::Compare(TState& state, const TFileStamp& now)
+void TDiskFile::Recover(const std::string& fileName, const TFileStamp& stamp, std::uint64_t hash)
 {
-    if (now.Matches(state.Stamp) && !state.Stamp.Recent)
-        return TCompare::Same;
+    Take(fileName, stamp, hash);
+    const TFileStamp now = StampFile(fileName);
+    if (!now.Exists || Compare(seen_, now) != TCompare::Different)
+        return;
+    seen_.Stamp = now;
+    HashFile(seen_.Hash);
+}
+
+bool TDiskFile::HashFile(std::uint64_t& value) const
+{
     // A piece at a time: the file is not held beside the document's text.
     TContentHash hash;
     try {
         ReadFileChunks(fileName_, 1 << 20, [&hash](std::string_view piece) { hash.Add(piece); });
     } catch (const std::exception&) {
-        return TCompare::Unreadable;
+        return false;
     }
-    if (hash.Value() != state.Hash)
+    value = hash.Value();
+    return true;
+}
+
+TDiskFile::TCompare TDiskFile::Compare(TState& state, const TFileStamp& now)
+{
+    if (now.Matches(state.Stamp) && !state.Stamp.Recent)
+        return TCompare::Same;
+    std::uint64_t hash = 0;
+    if (!HashFile(hash))
+        return TCompare::Unreadable;
+    if (hash != state.Hash)
         return TCompare::Different;
     state.Stamp = now;
     return TCompare::Same;

@@ -66,11 +66,16 @@ public:
     // The document now holds the content of fileName that has hash; stamp is
     // the file's, looked at before it was read or after it was written.
     void Take(const std::string& fileName, const TFileStamp& stamp, std::uint64_t hash);
+    // A document recovered after a crash, which held the content of fileName
+    // that had stamp and hash then: a save asks when the file has changed
+    // since, while the file as it is now counts as seen.
+    void Recover(const std::string& fileName, const TFileStamp& stamp, std::uint64_t hash);
     // The document has no file on disk to follow until the next Take; the
     // hash of what it took stays.
     void Forget();
     const std::string& FileName() const { return fileName_; }
     std::uint64_t TakenHash() const { return taken_.Hash; }
+    const TFileStamp& TakenStamp() const { return taken_.Stamp; }
 
     // The file against what was last seen of it, then taken as seen: Changed
     // with its new content in bytes, or Gone (once, until it is back).
@@ -91,6 +96,9 @@ private:
     // cannot tell, and brings state's stamp up to date when the content is
     // the same.
     TCompare Compare(TState& state, const TFileStamp& now);
+    // The hash of the file's content, read a piece at a time; false when it
+    // cannot be read.
+    bool HashFile(std::uint64_t& hash) const;
 
     std::string fileName_;
     TState taken_;

@@ -46,9 +46,11 @@ TRichEdit::TRichEdit(QWidget* parent) : QsciScintilla(parent)
     // Long lines must not be measured in full while the user types.
     SendScintilla(SCI_SETSCROLLWIDTHTRACKING, 1);
     SendScintilla(SCI_SETLAYOUTCACHE, SC_CACHE_PAGE);
-    // QScintilla's handling of modification notices also counts characters
-    // from the start of the text; nothing here needs them.
-    SendScintilla(SCI_SETMODEVENTMASK, 0UL);
+    // QScintilla's handling of the notices of text inserted or deleted counts
+    // characters from the start of the text. The notices before a change
+    // cost nothing and tell of every change.
+    SendScintilla(SCI_SETMODEVENTMASK, static_cast<unsigned long>(SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE));
+    connect(this, &QsciScintillaBase::SCN_MODIFIED, this, [this] { emit TextChanged(); });
     connect(this, &QsciScintillaBase::SCN_UPDATEUI, this, &TRichEdit::NotifySelection);
     connect(this, &QsciScintillaBase::SCN_STYLENEEDED, this, &TRichEdit::MarkStyled);
     InitMarks();
@@ -140,6 +142,22 @@ std::array<std::string_view, 2> TRichEdit::Pieces() const
     }
     const auto* text = static_cast<const char*>(SendScintillaPtrResult(SCI_GETCHARACTERPOINTER));
     return {std::string_view(text, length), std::string_view()};
+}
+
+void TRichEdit::AppendRange(int start, int length, std::string& out)
+{
+    if constexpr (sizeof(long) >= sizeof(void*)) {
+        // Scintilla moves its gap out of the range only, at most length bytes.
+        const long pointer =
+            SendScintilla(SCI_GETRANGEPOINTER, static_cast<unsigned long>(start), static_cast<long>(length));
+        out.append(reinterpret_cast<const char*>(static_cast<std::intptr_t>(pointer)), static_cast<std::size_t>(length));
+    } else {
+        const std::size_t at = out.size();
+        // One byte more for the NUL that Scintilla writes.
+        out.resize(at + static_cast<std::size_t>(length) + 1);
+        SendScintilla(SCI_GETTEXTRANGE, static_cast<long>(start), static_cast<long>(start + length), out.data() + at);
+        out.resize(at + static_cast<std::size_t>(length));
+    }
 }
 
 int TRichEdit::Length() const

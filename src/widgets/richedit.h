@@ -50,6 +50,9 @@ public:
     // moves everything after that place (and the next keystroke moves it
     // back).
     std::array<std::string_view, 2> Pieces() const;
+    // Appends length bytes of the text from start to out. Costs what it
+    // copies, wherever the last edit was (Bytes may move the whole text).
+    void AppendRange(int start, int length, std::string& out);
     // Replaces the whole text with bytes: shown as UTF-8 when they are valid
     // UTF-8, else as 8-bit text; the line break is the one of their first
     // line. Leaves the text unmodified, with nothing to undo and the caret at
@@ -199,6 +202,8 @@ public:
 signals:
     // Every change of the caret or the selection, typing included.
     void SelectionChange();
+    // The text is about to change (typed, pasted, undone, loaded...).
+    void TextChanged();
     void MouseDown();
     void ContextPopup(const QPoint& globalPos);
     // Every style was set anew (another syntax or font): whatever sizes

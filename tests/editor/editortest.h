@@ -35,6 +35,7 @@ protected:
     std::optional<std::string> AskSaveName(TDocType) override { return NextSaveName(); }
     void UpdateMenuItems() override { ++updates; }
     void ShowStatus(const QString& text) override { status = text; }
+    TRecoveryStore* RecoveryStore() override { return nullptr; }
 
 private:
     TDocTypeList docTypes_;

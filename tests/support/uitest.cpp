@@ -22,6 +22,7 @@ void UiTest::SetUp()
           / ("zj_gui_" + std::to_string(::getpid()) + "_" + std::to_string(++serial));
     std::filesystem::create_directories(dir);
     ::setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+    ::setenv("XDG_STATE_HOME", (dir / "state").c_str(), 1);
     JavaCompilerPath.clear();
     BrowserExe.clear();
     ShowCompileWindow = false;
