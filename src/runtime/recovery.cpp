@@ -182,9 +182,10 @@ namespace {
 
 void* OpenLocked(const TPrivateFolder& folder, const std::string& name, DWORD disposition)
 {
-    // No sharing at all: while the handle is open, nobody else opens the file.
+    // Shared for deletion only: while the handle is open, nobody else opens
+    // the file, and its holder can still remove it.
     HANDLE handle = ::CreateFileW(fs::u8path(folder.PathOf(name)).wstring().c_str(), GENERIC_READ | GENERIC_WRITE,
-                                  0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+                                  FILE_SHARE_DELETE, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     return handle == INVALID_HANDLE_VALUE ? nullptr : handle;
 }
 
