@@ -15,7 +15,7 @@ namespace {
 
 // A slice costs well under a millisecond to copy; the copy yields to the
 // events waiting once a turn has taken about one.
-constexpr int SliceSize = 1 << 20;
+constexpr int SliceSize = 1 << 18;
 constexpr qint64 TurnNs = 1'000'000;
 
 } // namespace
