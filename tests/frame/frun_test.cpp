@@ -116,7 +116,18 @@ TEST_F(Run, AsksBeforeWhatWouldLoseAProgramOrADocument)
                                                     "' has been changed. The document must be saved before it can be run."));
     EXPECT_FALSE(frame->Compiling() || frame->ProgramRunning());
 
+    // Its save would overwrite another program's change: No runs nothing.
+    Put(Path("A.java"), "class A { int changed; }");
     answers.push_back(mrOk);
+    answers.push_back(mrNo);
+    frame->cmdRunClick();
+    EXPECT_TRUE(asked.back().Text.endsWith("was changed by another program since it was opened. Replace it with "
+                                           "this document?"));
+    EXPECT_EQ(Get(Path("A.java")), "class A { int changed; }");
+    EXPECT_FALSE(frame->Compiling() || frame->ProgramRunning());
+
+    answers.push_back(mrOk);
+    answers.push_back(mrYes);
     frame->cmdRunClick();
     ASSERT_TRUE(ConsoleShows(dir.string() + "\n"));
     const long first = frame->memConsole->Length();
