@@ -146,9 +146,9 @@ void TcwEdit::WriteText(const std::string& fileName)
     const TLineBreaks breaks = asRead                                   ? TLineBreaks::Keep
                                : memText->LineBreak() == TLineBreak::Lf ? TLineBreaks::Lf
                                                                         : TLineBreaks::CrLf;
-    const std::uint64_t hash = asRead ? disk_.TakenHash() : HashOfSaved(memText->Pieces(), breaks);
-    WriteFileSafely(fileName, memText->Pieces(), breaks);
-    disk_.Take(fileName, StampFile(fileName), hash);
+    TContentHash written;
+    WriteFileSafely(fileName, memText->Pieces(), breaks, asRead ? nullptr : &written);
+    disk_.Take(fileName, StampFile(fileName), asRead ? disk_.TakenHash() : written.Value());
     if (recovery_)
         recovery_->Drop();
     textAsRead_ = asRead;

@@ -122,26 +122,6 @@ std::uint64_t HashOf(std::string_view bytes)
     return hash.Value();
 }
 
-std::uint64_t HashOfSaved(std::span<const std::string_view> data, TLineBreaks breaks)
-{
-    constexpr std::size_t PieceSize = 1 << 20;
-    TLineBreakConverter converter(breaks == TLineBreaks::Lf ? TLineBreak::Lf : TLineBreak::CrLf);
-    TContentHash hash;
-    std::string converted;
-    for (std::string_view piece : data)
-        for (std::size_t at = 0; at < piece.size(); at += PieceSize) {
-            const std::string_view slice = piece.substr(at, PieceSize);
-            if (breaks == TLineBreaks::Keep) {
-                hash.Add(slice);
-                continue;
-            }
-            converted.clear();
-            converter.Append(slice, converted);
-            hash.Add(converted);
-        }
-    return hash.Value();
-}
-
 void TDiskFile::Take(const std::string& fileName, const TFileStamp& stamp, std::uint64_t hash)
 {
     fileName_ = fileName;

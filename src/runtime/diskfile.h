@@ -54,8 +54,6 @@ private:
 };
 
 std::uint64_t HashOf(std::string_view bytes);
-// The hash of what WriteFileSafely writes for data with breaks.
-std::uint64_t HashOfSaved(std::span<const std::string_view> data, TLineBreaks breaks);
 
 // What a document knows of its file: its content as the document last read or
 // wrote it (taken), and as the user was last told of it (seen).

@@ -1,5 +1,7 @@
 #include "fileio.h"
 
+#include "diskfile.h"
+
 #include "exceptions.h"
 #include "sysutils.h"
 #include "textconv.h"
@@ -48,8 +50,9 @@ namespace {
 // converted a piece at a time.
 class TSaveText {
 public:
-    TSaveText(std::span<const std::string_view> data, TLineBreaks breaks)
-        : data_(data), breaks_(breaks), to_(breaks == TLineBreaks::Lf ? TLineBreak::Lf : TLineBreak::CrLf)
+    TSaveText(std::span<const std::string_view> data, TLineBreaks breaks, TContentHash* written = nullptr)
+        : data_(data), breaks_(breaks), to_(breaks == TLineBreaks::Lf ? TLineBreak::Lf : TLineBreak::CrLf),
+          written_(written)
     {
     }
 
@@ -91,6 +94,19 @@ public:
         return true;
     }
 
+    // WriteWith for the pass that goes to the file: what it writes is also
+    // hashed when the caller asked for that, saving a pass of its own.
+    template <class Write>
+    bool WriteOut(Write write) const
+    {
+        if (!written_)
+            return WriteWith(write);
+        return WriteWith([&](std::string_view piece) {
+            written_->Add(piece);
+            return write(piece);
+        });
+    }
+
 private:
     bool HoldsOnly(std::string_view slice) const
     {
@@ -100,6 +116,7 @@ private:
     std::span<const std::string_view> data_;
     TLineBreaks breaks_;
     TLineBreak to_;
+    TContentHash* written_;
 };
 
 } // namespace
@@ -141,7 +158,7 @@ bool WriteTo(int fd, const TSaveText& text)
     constexpr off_t FlushStep = 8 << 20;
     off_t written = 0;
     off_t started = 0;
-    return text.WriteWith([&](std::string_view piece) {
+    return text.WriteOut([&](std::string_view piece) {
         if (!WriteAll(fd, piece))
             return false;
         written += static_cast<off_t>(piece.size());
@@ -153,7 +170,7 @@ bool WriteTo(int fd, const TSaveText& text)
         return true;
     });
 #else
-    return text.WriteWith([fd](std::string_view piece) { return WriteAll(fd, piece); });
+    return text.WriteOut([fd](std::string_view piece) { return WriteAll(fd, piece); });
 #endif
 }
 
@@ -175,7 +192,7 @@ bool WriteInPages(int fd, const TSaveText& text)
 {
     TPageRuns runs;
     const TPageRuns::TTake write = [fd](std::string_view run) { return WriteAll(fd, run); };
-    return text.WriteWith([&](std::string_view piece) { return runs.Add(piece, write); }) && runs.Finish(write);
+    return text.WriteOut([&](std::string_view piece) { return runs.Add(piece, write); }) && runs.Finish(write);
 }
 
 // Writes over the file itself. Its old content stays in a journal until the
@@ -287,9 +304,10 @@ void ReadFileChunks(const std::string& fileName, std::size_t chunkSize,
     }
 }
 
-void WriteFileSafely(const std::string& fileName, std::span<const std::string_view> data, TLineBreaks breaks)
+void WriteFileSafely(const std::string& fileName, std::span<const std::string_view> data, TLineBreaks breaks,
+                     TContentHash* written)
 {
-    const TSaveText text(data, breaks);
+    const TSaveText text(data, breaks, written);
     RecoverInterruptedSaves();
     const std::string target = ResolveTarget(fileName);
     struct stat st {};
@@ -408,9 +426,10 @@ void ReadFileChunks(const std::string& fileName, std::size_t chunkSize,
     }
 }
 
-void WriteFileSafely(const std::string& fileName, std::span<const std::string_view> data, TLineBreaks breaks)
+void WriteFileSafely(const std::string& fileName, std::span<const std::string_view> data, TLineBreaks breaks,
+                     TContentHash* written)
 {
-    const TSaveText text(data, breaks);
+    const TSaveText text(data, breaks, written);
     fs::path target = fs::u8path(fileName);
     std::error_code ec;
     if (fs::is_directory(target, ec))
@@ -421,7 +440,7 @@ void WriteFileSafely(const std::string& fileName, std::span<const std::string_vi
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
         if (!out)
             RaiseCreateError(fileName);
-        text.WriteWith([&out](std::string_view piece) {
+        text.WriteOut([&out](std::string_view piece) {
             return static_cast<bool>(out.write(piece.data(), static_cast<std::streamsize>(piece.size())));
         });
         out.flush();

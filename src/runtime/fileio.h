@@ -9,6 +9,8 @@
 
 namespace zj {
 
+class TContentHash;
+
 // The whole file as bytes. Raises EFOpenError "Cannot open file %s" when the
 // file cannot be opened or read, or is not a regular file (a FIFO could block
 // for ever, a device never end).
@@ -51,8 +53,10 @@ enum class TLineBreaks {
 // put back).
 void WriteFileSafely(const std::string& fileName, std::string_view data, TLineBreaks breaks = TLineBreaks::Keep);
 // The same with data in pieces, written one after the other (as a text
-// control holds its text on either side of its gap).
-void WriteFileSafely(const std::string& fileName, std::span<const std::string_view> data, TLineBreaks breaks);
+// control holds its text on either side of its gap). The bytes written are
+// added to written when it is given.
+void WriteFileSafely(const std::string& fileName, std::span<const std::string_view> data, TLineBreaks breaks,
+                     TContentHash* written = nullptr);
 
 // A save in place that ended half way (the saving process was killed, or
 // could not put the old content back), as a later reading, save or start

@@ -25,11 +25,35 @@ TEST(ContentHash, PiecesGiveTheHashOfTheWhole)
     changed[20] ^= 1;
     for (const std::string& other : {text + '\0', text.substr(1), changed, std::string()})
         EXPECT_NE(HashOf(other), whole);
-    // The text in the control's two pieces, split inside a CR LF.
+}
+
+// A save hashes what it writes as it goes, by a new file or in place (a file
+// with a second name), from the control's two pieces split inside a CR LF.
+TEST(ContentHash, OfASaveIsOfTheBytesWritten)
+{
+    const fs::path dir = fs::temp_directory_path() / ("zj_written_" + std::to_string(std::random_device{}()));
+    fs::create_directories(dir);
+    const std::string file = (dir / "f").string();
     const std::string_view lf[] = {"a\nb"}, split[] = {"a\r", "\nb\r"};
-    EXPECT_EQ(HashOfSaved(lf, TLineBreaks::CrLf), HashOf("a\r\nb"));
-    EXPECT_EQ(HashOfSaved(split, TLineBreaks::Lf), HashOf("a\nb\n"));
-    EXPECT_EQ(HashOfSaved(split, TLineBreaks::Keep), HashOf("a\r\nb\r"));
+    const struct {
+        std::span<const std::string_view> Data;
+        TLineBreaks Breaks;
+        const char* Written;
+        bool InPlace;
+    } saves[] = {{lf, TLineBreaks::CrLf, "a\r\nb", false},
+                 {split, TLineBreaks::Lf, "a\nb\n", false},
+                 {split, TLineBreaks::Keep, "a\r\nb\r", true}};
+    for (const auto& save : saves) {
+        std::error_code ec;
+        fs::remove(dir / "link", ec);
+        if (save.InPlace)
+            fs::create_hard_link(file, dir / "link");
+        TContentHash written;
+        WriteFileSafely(file, save.Data, save.Breaks, &written);
+        EXPECT_EQ(ReadFileBytes(file), save.Written);
+        EXPECT_EQ(written.Value(), HashOf(save.Written));
+    }
+    fs::remove_all(dir);
 }
 
 TEST(FileStamp, OnlyARegularFileExists)
